@@ -1,0 +1,24 @@
+# The platform-neutral code (card report decoding and its encoder) is also built natively
+# for Linux with clang, for native unit tests, fuzzing and benchmarks. It is a separate
+# CMake project (native/), built as part of this one and tested by the same CTest run.
+include(ExternalProject)
+
+set(NATIVE_BINARY_DIR ${CMAKE_BINARY_DIR}/native)
+ExternalProject_Add(native
+  SOURCE_DIR ${PROJECT_SOURCE_DIR}/native
+  BINARY_DIR ${NATIVE_BINARY_DIR}
+  CMAKE_ARGS
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    -DCMAKE_C_COMPILER=clang
+    -DCMAKE_CXX_COMPILER=clang++
+  BUILD_ALWAYS ON
+  INSTALL_COMMAND ""
+  USES_TERMINAL_BUILD ON)
+
+# Native programs are given by path, so CTest runs them directly, not under Wine.
+function(add_native_test name)
+  add_test(NAME ${name} COMMAND ${NATIVE_BINARY_DIR}/bin/${name} ${ARGN})
+  set_tests_properties(${name} PROPERTIES LABELS native)
+endfunction()
+
+add_native_test(card_report_native_tests)

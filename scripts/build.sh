@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Usage: build.sh [build-dir]   (default: build)
+# Installs the tools if needed, then configures and builds everything: the Windows
+# binaries with MinGW-w64 and the native (Linux) test and fuzz programs.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="${1:-$root/build}"
+bash "$root/scripts/setup.sh"
+if [ ! -f "$build/CMakeCache.txt" ]; then
+  cmake -S "$root" -B "$build" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
+    -DCMAKE_BUILD_TYPE=Release
+fi
+cmake --build "$build"
