@@ -1,0 +1,40 @@
+// Worker thread that reads a HID device's input reports with overlapped reads and hands
+// each one, unchanged, to a receiver.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "reader/InputReportProcess.h"
+#include "win32/Event.h"
+#include "win32/Thread.h"
+
+class CHIDListenThread : public kelmar::Win32::CThread {
+ public:
+  // Size of the receive buffer; no read asks for more.
+  static constexpr DWORD kReceiveBufferSize = 1028;
+
+  CHIDListenThread();
+  ~CHIDListenThread() override;
+
+  // Resets the stop event, then starts the thread, so a stop requested at any time
+  // after this call is seen by the thread.
+  void StartListening();
+  // Sets the stop event and waits until the thread has ended (at once if none runs).
+  void Stop();
+
+  const std::string& GetDevicePath() const { return m_devicePath; }
+  // Only while no thread runs.
+  void SetDevicePath(const std::string& path) { m_devicePath = path; }
+  void SetReceiver(IInputReportProcess* receiver) { m_receiver = receiver; }
+
+ protected:
+  DWORD Run() override;
+
+ private:
+  std::string m_devicePath;
+  DWORD m_inputReportLength;
+  kelmar::Win32::CManualResetEvent m_stopEvent;
+  IInputReportProcess* m_receiver;
+};

@@ -1,0 +1,52 @@
+// The plug-in's contact with the card reader: finds it, listens to it, and hands each
+// valid card number to the registered listeners.
+#pragma once
+
+#include <windows.h>
+#include <dbt.h>
+
+#include <cstdint>
+#include <list>
+#include <string>
+
+#include "reader/CardListener.h"
+#include "reader/HidListenThread.h"
+#include "reader/InputReportProcess.h"
+#include "win32/CriticalSection.h"
+
+constexpr std::uint16_t kReaderVendorId = 0x4154;
+constexpr std::uint16_t kReaderProductId = 0x5652;
+
+// Device path of the first present HID interface with these ids (vendor id 0: the first
+// interface of all), or the empty string.
+std::string FindHidDevicePath(std::uint16_t vendorId, std::uint16_t productId);
+
+class CUsbICReaderManager final : public IInputReportProcess {
+ public:
+  CUsbICReaderManager();
+  // Stops the listen thread and unregisters the notification; never throws.
+  ~CUsbICReaderManager();
+
+  CUsbICReaderManager(const CUsbICReaderManager&) = delete;
+  CUsbICReaderManager& operator=(const CUsbICReaderManager&) = delete;
+
+  // Registers `window` for arrival and removal notifications of every HID interface.
+  void RegisterHidNotification(HWND window);
+  // Stops listening, looks the reader up and, if present, listens to it.
+  void OpenReader();
+  // Appends a listener; it must stay alive at the same address while this manager lives.
+  void AddListener(CardListener* listener);
+
+  void OnInputReport(const BYTE* report, DWORD byteCount) override;
+
+  CHIDListenThread& GetListenThread() { return m_listenThread; }
+  const CHIDListenThread& GetListenThread() const { return m_listenThread; }
+
+ private:
+  std::list<CardListener*> m_listeners;
+  kelmar::Win32::CCriticalSection m_listLock;
+  HDEVNOTIFY m_deviceNotification;
+  CHIDListenThread m_listenThread;
+  std::uint16_t m_vendorId;
+  std::uint16_t m_productId;
+};
