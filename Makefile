@@ -8,3 +8,9 @@ test:
 	@bash scripts/test.sh $(BUILD)
 build:
 	@bash scripts/build.sh $(BUILD)
+
+.PHONY: fuzz
+# A long fuzz run of the card report path (FUZZ_SECONDS, default 600).
+FUZZ_SECONDS ?= 600
+fuzz: build
+	@bash scripts/fuzz.sh $(FUZZ_SECONDS) $(BUILD)

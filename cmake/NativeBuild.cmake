@@ -22,3 +22,8 @@ function(add_native_test name)
 endfunction()
 
 add_native_test(card_report_native_tests)
+
+# A short fuzz run is part of every test run; `make fuzz` runs a long one.
+add_test(NAME card_report_fuzz_short
+  COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/fuzz.sh 20 ${CMAKE_BINARY_DIR})
+set_tests_properties(card_report_fuzz_short PROPERTIES LABELS native)

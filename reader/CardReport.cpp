@@ -1,5 +1,6 @@
 #include "reader/CardReport.h"
 
+#include <array>
 #include <limits>
 
 namespace {
@@ -18,6 +19,22 @@ std::uint8_t ShiftLeft8(std::uint8_t value, std::uint32_t count) {
   return effective >= 8u ? std::uint8_t{0}
                          : static_cast<std::uint8_t>((static_cast<std::uint32_t>(value) << effective) & 0xFFu);
 }
+
+// The register after eight shift-and-XOR steps (reflected polynomial 0x8005) of each
+// possible low byte.
+constexpr std::array<std::uint16_t, 256> MakeCheckTable() {
+  std::array<std::uint16_t, 256> table{};
+  for (std::uint32_t value = 0; value < 256; ++value) {
+    std::uint32_t crc = value;
+    for (int bit = 0; bit < 8; ++bit) {
+      crc = (crc & 1u) ? ((crc >> 1) ^ 0xA001u) : (crc >> 1);
+    }
+    table[value] = static_cast<std::uint16_t>(crc);
+  }
+  return table;
+}
+
+constexpr std::array<std::uint16_t, 256> kCheckTable = MakeCheckTable();
 
 }  // namespace
 
@@ -49,12 +66,12 @@ std::int32_t DecodeCardReport(const std::uint8_t* payload, std::int32_t length,
 std::uint16_t ComputeCheckValue(std::uint32_t count, const std::uint8_t* bytes) {
   std::uint16_t crc = 0xFFFF;
   for (std::uint32_t i = 0; i < count; ++i) {
-    // Sign extension: a byte of 0x80 or more also inverts the register's high half.
-    const std::uint16_t extended = (bytes[i] & 0x80u) ? static_cast<std::uint16_t>(0xFF00u | bytes[i]) : bytes[i];
-    crc = static_cast<std::uint16_t>(crc ^ extended);
-    for (int bit = 0; bit < 8; ++bit) {
-      crc = (crc & 1u) ? static_cast<std::uint16_t>((crc >> 1) ^ 0xA001u) : static_cast<std::uint16_t>(crc >> 1);
-    }
+    const std::uint8_t byte = bytes[i];
+    // XORing the sign-extended byte and then shifting eight times is linear, so it splits
+    // into the table step for the low byte and the high half's inversion (0xFF00 shifted
+    // down by eight) for a byte of 0x80 or more.
+    const std::uint16_t signPart = (byte & 0x80u) ? 0x00FFu : 0x0000u;
+    crc = static_cast<std::uint16_t>((crc >> 8) ^ signPart ^ kCheckTable[(crc ^ byte) & 0xFFu]);
   }
   return crc;
 }
