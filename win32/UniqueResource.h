@@ -53,10 +53,34 @@ struct FileHandleTraits {
   static void Close(Type value) noexcept { CloseHandle(value); }
 };
 
+// Device contexts made with CreateCompatibleDC or CreateDC (not those from GetDC).
+struct CreatedDCTraits {
+  using Type = HDC;
+  static Type Invalid() noexcept { return nullptr; }
+  static void Close(Type value) noexcept { DeleteDC(value); }
+};
+
+// Bitmaps, brushes, pens, fonts and regions.
+template <typename GdiObject>
+struct GdiObjectTraits {
+  using Type = GdiObject;
+  static Type Invalid() noexcept { return nullptr; }
+  static void Close(Type value) noexcept { DeleteObject(value); }
+};
+
+struct ModuleTraits {
+  using Type = HMODULE;
+  static Type Invalid() noexcept { return nullptr; }
+  static void Close(Type value) noexcept { FreeLibrary(value); }
+};
+
 // Events, threads, mutexes and other handles whose failure value is null.
 using UniqueHandle = UniqueResource<KernelHandleTraits>;
 // Handles from CreateFile, whose failure value is INVALID_HANDLE_VALUE.
 using UniqueFileHandle = UniqueResource<FileHandleTraits>;
+using UniqueCreatedDC = UniqueResource<CreatedDCTraits>;
+using UniqueBitmap = UniqueResource<GdiObjectTraits<HBITMAP>>;
+using UniqueModule = UniqueResource<ModuleTraits>;
 
 }  // namespace Win32
 }  // namespace kelmar
