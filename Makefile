@@ -14,3 +14,10 @@ build:
 FUZZ_SECONDS ?= 600
 fuzz: build
 	@bash scripts/fuzz.sh $(FUZZ_SECONDS) $(BUILD)
+
+.PHONY: bitmaps
+# Rewrites res/status_*.bmp from their pixel maps (res/status_*.txt) and rebuilds; the
+# enlarged previews are in $(BUILD)/previews/.
+bitmaps: build
+	@cmake --build $(BUILD) --target update_status_bitmaps
+	@cmake --build $(BUILD)

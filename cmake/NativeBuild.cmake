@@ -22,6 +22,7 @@ function(add_native_test name)
 endfunction()
 
 add_native_test(card_report_native_tests)
+add_native_test(bitmap_generator_tests)
 
 # A short fuzz run is part of every test run; `make fuzz` runs a long one.
 add_test(NAME card_report_fuzz_short
