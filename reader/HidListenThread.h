@@ -12,7 +12,7 @@
 
 class CHIDListenThread : public kelmar::Win32::CThread {
  public:
-  // Size of the receive buffer; no read asks for more.
+  // Size of the receive buffer. A device whose input reports are longer is not listened to.
   static constexpr DWORD kReceiveBufferSize = 1028;
 
   CHIDListenThread();
@@ -33,6 +33,9 @@ class CHIDListenThread : public kelmar::Win32::CThread {
   DWORD Run() override;
 
  private:
+  // Starting goes through StartListening, which resets the stop event first.
+  using kelmar::Win32::CThread::Start;
+
   std::string m_devicePath;
   DWORD m_inputReportLength;
   kelmar::Win32::CManualResetEvent m_stopEvent;

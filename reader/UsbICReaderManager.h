@@ -10,16 +10,14 @@
 #include <string>
 
 #include "reader/CardListener.h"
+#include "reader/HidEnumeration.h"
 #include "reader/HidListenThread.h"
 #include "reader/InputReportProcess.h"
 #include "win32/CriticalSection.h"
+#include "win32/UniqueResource.h"
 
 constexpr std::uint16_t kReaderVendorId = 0x4154;
 constexpr std::uint16_t kReaderProductId = 0x5652;
-
-// Device path of the first present HID interface with these ids (vendor id 0: the first
-// interface of all), or the empty string.
-std::string FindHidDevicePath(std::uint16_t vendorId, std::uint16_t productId);
 
 class CUsbICReaderManager final : public IInputReportProcess {
  public:
@@ -45,7 +43,7 @@ class CUsbICReaderManager final : public IInputReportProcess {
  private:
   std::list<CardListener*> m_listeners;
   kelmar::Win32::CCriticalSection m_listLock;
-  HDEVNOTIFY m_deviceNotification;
+  kelmar::Win32::UniqueDeviceNotification m_deviceNotification;
   CHIDListenThread m_listenThread;
   std::uint16_t m_vendorId;
   std::uint16_t m_productId;

@@ -74,6 +74,13 @@ struct ModuleTraits {
   static void Close(Type value) noexcept { FreeLibrary(value); }
 };
 
+// Registrations from RegisterDeviceNotificationA.
+struct DeviceNotificationTraits {
+  using Type = HDEVNOTIFY;
+  static Type Invalid() noexcept { return nullptr; }
+  static void Close(Type value) noexcept { UnregisterDeviceNotification(value); }
+};
+
 // Events, threads, mutexes and other handles whose failure value is null.
 using UniqueHandle = UniqueResource<KernelHandleTraits>;
 // Handles from CreateFile, whose failure value is INVALID_HANDLE_VALUE.
@@ -81,6 +88,7 @@ using UniqueFileHandle = UniqueResource<FileHandleTraits>;
 using UniqueCreatedDC = UniqueResource<CreatedDCTraits>;
 using UniqueBitmap = UniqueResource<GdiObjectTraits<HBITMAP>>;
 using UniqueModule = UniqueResource<ModuleTraits>;
+using UniqueDeviceNotification = UniqueResource<DeviceNotificationTraits>;
 
 }  // namespace Win32
 }  // namespace kelmar
