@@ -1,0 +1,4 @@
+#include "plugin/PluginState.h"
+
+HINSTANCE g_moduleHandle = nullptr;
+NPNetscapeFuncs g_hostFuncs = {};
