@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Usage: check_exports.sh <objdump> <dll>
+# Browsers look the plug-in's entry points up by their plain names, and call them as
+# stdcall functions: the DLL must export exactly NP_GetEntryPoints, NP_Initialize and
+# NP_Shutdown, undecorated, and each must pop its own arguments (4, 4 and 0 bytes).
+set -u
+objdump="$1"; dll="$2"
+exports="$("$objdump" -p "$dll" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' \
+  | sed -n 's/^\s*\[ *[0-9]*\] //p' | sort)"
+expected="$(printf '%s\n' NP_GetEntryPoints NP_Initialize NP_Shutdown)"
+echo "exports:"; echo "$exports" | sed 's/^/  /'
+if [ "$exports" != "$expected" ]; then
+  echo "expected exactly:"; echo "$expected" | sed 's/^/  /'; exit 1
+fi
+
+# Export RVAs in name order (the name table and the address table share ordinals here).
+base="$("$objdump" -p "$dll" | awk '/^ImageBase/ {print $2}')"
+mapfile -t rvas < <("$objdump" -p "$dll" | sed -n '/Export Address Table -- Ordinal Base/,/^$/p' \
+  | sed -n 's/.*\] \([0-9a-f]*\) Export RVA.*/\1/p')
+mapfile -t names < <("$objdump" -p "$dll" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' \
+  | sed -n 's/^\s*\[ *[0-9]*\] //p')
+
+# The returns of the function at `rva`: disassembled up to its first return.
+returns_of() {
+  local start=$(( 0x$base + 0x$1 ))
+  "$objdump" -d --no-show-raw-insn --start-address=$start --stop-address=$(( start + 512 )) "$dll" \
+    | grep -E '^\s*[0-9a-f]+:\s+ret' | head -1 | sed 's/^.*\(ret.*\)$/\1/' | tr -s ' \t' ' ' | sed 's/ *$//'
+}
+
+status=0
+for i in "${!names[@]}"; do
+  name="${names[$i]}"
+  case "$name" in
+    NP_GetEntryPoints|NP_Initialize) want='ret $0x4' ;;
+    NP_Shutdown) want='ret' ;;
+  esac
+  got="$(returns_of "${rvas[$i]}")"
+  echo "$name: $got"
+  if [ "$got" != "$want" ]; then echo "  expected '$want'"; status=1; fi
+done
+exit $status
