@@ -1,0 +1,108 @@
+#include "tools/diag/CommandLine.h"
+
+#include <cerrno>
+#include <cstdlib>
+
+namespace {
+
+// A day's worth of seconds is far more than a check at a kiosk needs; the bound keeps
+// the time limit well inside a DWORD of milliseconds.
+constexpr std::uint32_t kMaxSeconds = 86400;
+constexpr std::uint32_t kMaxReportCount = 1000000;
+
+ParsedCommandLine Refuse(const std::string& error) { return ParsedCommandLine{std::nullopt, error}; }
+
+// A whole decimal number from 1 to `maximum`, or nothing.
+std::optional<std::uint32_t> ParsePositive(const std::string& text, std::uint32_t maximum) {
+  if (text.empty() || text.size() > 10) return std::nullopt;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+  }
+  const unsigned long long value = std::strtoull(text.c_str(), nullptr, 10);
+  if (value == 0 || value > maximum) return std::nullopt;
+  return static_cast<std::uint32_t>(value);
+}
+
+bool IsHelp(const std::string& argument) {
+  return argument == "--help" || argument == "-h" || argument == "/?" || argument == "-?";
+}
+
+ParsedCommandLine ParseListen(const std::vector<std::string>& arguments) {
+  DiagOptions options;
+  options.command = DiagCommand::Listen;
+  for (std::size_t i = 1; i < arguments.size(); ++i) {
+    const std::string& name = arguments[i];
+    const bool isCount = name == "--count";
+    if (!isCount && name != "--seconds") {
+      return Refuse("unknown option for --listen: " + name);
+    }
+    if (i + 1 >= arguments.size()) {
+      return Refuse(name + " needs a number");
+    }
+    const std::string& value = arguments[++i];
+    const std::optional<std::uint32_t> number = ParsePositive(value, isCount ? kMaxReportCount : kMaxSeconds);
+    if (!number) {
+      return Refuse(name + " needs a whole number from 1 to " +
+                    std::to_string(isCount ? kMaxReportCount : kMaxSeconds) + ", not '" + value + "'");
+    }
+    (isCount ? options.reportCount : options.seconds) = *number;
+  }
+  return ParsedCommandLine{options, {}};
+}
+
+ParsedCommandLine ParseDecode(const std::vector<std::string>& arguments) {
+  if (arguments.size() < 2) {
+    return Refuse("--decode needs a report in hex");
+  }
+  DiagOptions options;
+  options.command = DiagCommand::Decode;
+  for (std::size_t i = 1; i < arguments.size(); ++i) {
+    if (i > 1) options.hexText += ' ';
+    options.hexText += arguments[i];
+  }
+  return ParsedCommandLine{options, {}};
+}
+
+}  // namespace
+
+ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
+  if (arguments.empty()) {
+    return ParsedCommandLine{DiagOptions{}, {}};
+  }
+  const std::string& first = arguments[0];
+  if (IsHelp(first)) {
+    if (arguments.size() > 1) return Refuse("--help takes no arguments");
+    DiagOptions options;
+    options.command = DiagCommand::Help;
+    return ParsedCommandLine{options, {}};
+  }
+  if (first == "--list") {
+    if (arguments.size() > 1) return Refuse("--list takes no arguments");
+    return ParsedCommandLine{DiagOptions{}, {}};
+  }
+  if (first == "--listen") return ParseListen(arguments);
+  if (first == "--decode") return ParseDecode(arguments);
+  return Refuse("unknown argument: " + first);
+}
+
+const char* UsageText() {
+  return "Usage: tarvx-diag [--list | --listen [--count N] [--seconds S] | --decode HEX | --help]\n"
+         "\n"
+         "  (no argument), --list\n"
+         "        List the HID device interfaces present: path, vendor and product id and\n"
+         "        input report length. The card reader (vendor 0x4154, product 0x5652) is\n"
+         "        marked.\n"
+         "  --listen\n"
+         "        Listen to the card reader and print each report it sends in hex, whether\n"
+         "        it decodes and passes its check, and the card number. Ctrl+C stops.\n"
+         "        --count N    stop after N reports\n"
+         "        --seconds S  stop after S seconds\n"
+         "  --decode HEX\n"
+         "        Decode one report given in hex, report id first (17 bytes for a card),\n"
+         "        for example: --decode 00 01 5A 5C 00 0D FF 0B 12 F4 80 55 3C A4 01 AA 03\n"
+         "  --help\n"
+         "        Show this text.\n"
+         "\n"
+         "Exit codes: 0 ok; 1 no reader found, reader lost, fewer reports than asked for\n"
+         "in time, or a report that gives no card number; 2 command line not understood.\n";
+}
