@@ -1,0 +1,86 @@
+#include "tests/diag/ChildProcess.h"
+
+#include <windows.h>
+
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+#include "win32/UniqueResource.h"
+
+using kelmar::Win32::UniqueHandle;
+
+namespace {
+
+struct Pipe {
+  UniqueHandle read;
+  UniqueHandle write;
+};
+
+// The write end is inherited by the child; the read end stays here.
+Pipe MakeInheritablePipe() {
+  SECURITY_ATTRIBUTES security{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  HANDLE read = nullptr;
+  HANDLE write = nullptr;
+  if (!CreatePipe(&read, &write, &security, 0)) throw std::runtime_error("CreatePipe failed");
+  Pipe pipe{UniqueHandle(read), UniqueHandle(write)};
+  SetHandleInformation(pipe.read.Get(), HANDLE_FLAG_INHERIT, 0);
+  return pipe;
+}
+
+std::string ReadToEnd(HANDLE pipe) {
+  std::string text;
+  char buffer[4096];
+  DWORD count = 0;
+  while (ReadFile(pipe, buffer, sizeof(buffer), &count, nullptr) && count > 0) {
+    text.append(buffer, count);
+  }
+  return text;
+}
+
+// Text mode turns "\n" into "\r\n"; the tests compare lines as the program wrote them.
+std::string WithoutCarriageReturns(std::string text) {
+  std::string result;
+  for (const char c : text) {
+    if (c != '\r') result += c;
+  }
+  return result;
+}
+
+}  // namespace
+
+ChildResult RunChild(const std::string& commandLine) {
+  Pipe out = MakeInheritablePipe();
+  Pipe err = MakeInheritablePipe();
+  STARTUPINFOA startup{};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = out.write.Get();
+  startup.hStdError = err.write.Get();
+  PROCESS_INFORMATION process{};
+  std::vector<char> mutableCommandLine(commandLine.begin(), commandLine.end());
+  mutableCommandLine.push_back('\0');
+  if (!CreateProcessA(nullptr, mutableCommandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                      &process)) {
+    throw std::runtime_error("cannot start " + commandLine + " (error " + std::to_string(GetLastError()) + ")");
+  }
+  const UniqueHandle processHandle(process.hProcess);
+  const UniqueHandle threadHandle(process.hThread);
+  // Only the child holds the write ends now, so the reads end when it does.
+  out.write.Reset();
+  err.write.Reset();
+
+  std::string outText;
+  std::string errText;
+  std::thread outReader([&] { outText = ReadToEnd(out.read.Get()); });
+  std::thread errReader([&] { errText = ReadToEnd(err.read.Get()); });
+  const bool ended = WaitForSingleObject(processHandle.Get(), 30000) == WAIT_OBJECT_0;
+  if (!ended) TerminateProcess(processHandle.Get(), 1);
+  outReader.join();
+  errReader.join();
+  if (!ended) throw std::runtime_error(commandLine + " did not end within 30 s");
+  DWORD exitCode = 0;
+  GetExitCodeProcess(processHandle.Get(), &exitCode);
+  return ChildResult{exitCode, WithoutCarriageReturns(outText), WithoutCarriageReturns(errText)};
+}
