@@ -21,3 +21,9 @@ fuzz: build
 bitmaps: build
 	@cmake --build $(BUILD) --target update_status_bitmaps
 	@cmake --build $(BUILD)
+
+.PHONY: release
+# The release package: a Release build of the plug-in and tarvx-diag.exe with the sample
+# page, registry files and installation guide, as $(BUILD)/npTARVX-<version>.zip.
+release:
+	@bash scripts/release.sh $(BUILD)

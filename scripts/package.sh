@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Usage: package.sh <build-dir> <zip>
+# Packs the built plug-in and diagnostics program with the sample page, the registry
+# files and the installation guide into <zip>, flat, as a technician unpacks it on a
+# kiosk. Builds nothing: run it on a finished build (scripts/release.sh does both).
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="$(cd "$1" && pwd)"
+zip="$(realpath -m "$2")"
+
+binaries=("$build/bin/npTARVX.dll" "$build/bin/tarvx-diag.exe")
+for file in "${binaries[@]}"; do
+  [ -f "$file" ] || { echo "package: $file is missing; build first" >&2; exit 1; }
+done
+
+stage="$(mktemp -d)"
+trap 'rm -rf "$stage"' EXIT
+cp "${binaries[@]}" "$stage/"
+cp "$root/examples/card-reader.html" "$stage/"
+cp "$root"/install/*.reg "$stage/"
+cp "$root/docs/INSTALL.md" "$stage/INSTALL.md"
+# The same guide for Notepad on older Windows, which shows LF-only text on one line.
+sed 's/\r*$/\r/' "$root/docs/INSTALL.md" > "$stage/INSTALL.txt"
+
+mkdir -p "$(dirname "$zip")"
+rm -f "$zip"
+# -X: no Unix owners or extra times; -D: no directory entries.
+(cd "$stage" && zip -q -X -D "$zip" -- *)

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Usage: release.sh [build-dir]   (default: build)
+# Builds the Release configuration, packs <build-dir>/npTARVX-<version>.zip and checks
+# what the package holds.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="${1:-$root/build}"
+
+cache="$build/CMakeCache.txt"
+if [ -f "$cache" ]; then
+  type="$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$cache")"
+  if [ "$type" != "Release" ]; then
+    echo "release: $build is a '$type' build; use a Release build directory" >&2
+    exit 1
+  fi
+fi
+bash "$root/scripts/build.sh" "$build"
+
+version="$(sed -n 's/^CMAKE_PROJECT_VERSION:[A-Z]*=//p' "$cache")"
+zip="$build/npTARVX-$version.zip"
+bash "$root/scripts/package.sh" "$build" "$zip"
+bash "$root/tests/release/check_package.sh" "$root" "$build" "$zip"
+echo "release: $zip"

@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Usage: check_package.sh <source-dir> <build-dir> <zip>
+# The release package holds exactly the plug-in and the diagnostics program of this
+# build, the sample page, the registry files with Windows line ends, and the guide as
+# INSTALL.md and as INSTALL.txt with Windows line ends; nothing else, no folders.
+set -u
+root="$1"; build="$2"; zip="$3"
+status=0
+fail() { echo "FAIL: $*"; status=1; }
+
+unzip -tq "$zip" >/dev/null || { echo "FAIL: $zip is not a sound zip"; exit 1; }
+
+expected="$( { printf '%s\n' npTARVX.dll tarvx-diag.exe card-reader.html INSTALL.md INSTALL.txt
+               for reg in "$root"/install/*.reg; do basename "$reg"; done; } | sort)"
+actual="$(unzip -Z1 "$zip" | sort)"
+if [ "$actual" != "$expected" ]; then
+  fail "the package holds:"; echo "$actual" | sed 's/^/  /'
+  echo "expected:"; echo "$expected" | sed 's/^/  /'
+fi
+
+out="$(mktemp -d)"
+trap 'rm -rf "$out"' EXIT
+unzip -q "$zip" -d "$out"
+
+same() {  # <packaged name> <original>
+  [ -f "$out/$1" ] || return 0  # already reported as missing
+  cmp -s "$out/$1" "$2" || fail "$1 differs from $2"
+}
+same npTARVX.dll "$build/bin/npTARVX.dll"
+same tarvx-diag.exe "$build/bin/tarvx-diag.exe"
+same card-reader.html "$root/examples/card-reader.html"
+same INSTALL.md "$root/docs/INSTALL.md"
+
+# Every line, the last included, ends in CR LF.
+all_lines_crlf() {
+  [ -s "$1" ] && [ "$(tail -c 2 "$1" | od -An -tx1 | tr -d ' ')" = "0d0a" ] &&
+    ! grep -q $'[^\r]$\|^$' "$1"
+}
+
+for reg in "$root"/install/*.reg; do
+  name="$(basename "$reg")"
+  same "$name" "$reg"
+  [ -f "$out/$name" ] || continue
+  all_lines_crlf "$out/$name" || fail "$name has lines without CR LF"
+  head -1 "$out/$name" | grep -qx $'Windows Registry Editor Version 5.00\r' || fail "$name lacks the regedit header"
+  case "$name" in
+    register-*) [ -f "$root/install/un$name" ] || fail "$name has no un$name" ;;
+  esac
+done
+
+if [ -f "$out/INSTALL.txt" ]; then
+  all_lines_crlf "$out/INSTALL.txt" || fail "INSTALL.txt has lines without CR LF"
+  tr -d '\r' < "$out/INSTALL.txt" | cmp -s - "$root/docs/INSTALL.md" || fail "INSTALL.txt is not INSTALL.md"
+fi
+
+[ $status -eq 0 ] && echo "package ok: $zip"
+exit $status
