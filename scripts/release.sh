@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Usage: release.sh [build-dir]   (default: build)
-# Builds the Release configuration, packs <build-dir>/npTARVX-<version>.zip and checks
-# what the package holds.
+# Builds what is shipped (the plug-in and tarvx-diag.exe) in the Release configuration,
+# packs <build-dir>/npTARVX-<version>.zip and checks what the package holds.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$root/build}"
@@ -14,7 +14,12 @@ if [ -f "$cache" ]; then
     exit 1
   fi
 fi
-bash "$root/scripts/build.sh" "$build"
+bash "$root/scripts/setup.sh"
+if [ ! -f "$cache" ]; then
+  cmake -S "$root" -B "$build" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=Release
+fi
+cmake --build "$build" --target npTARVX tarvx-diag
 
 version="$(sed -n 's/^CMAKE_PROJECT_VERSION:[A-Z]*=//p' "$cache")"
 zip="$build/npTARVX-$version.zip"
