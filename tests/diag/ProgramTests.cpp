@@ -2,7 +2,10 @@
 // reports on standard output and complaints on standard error.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include <string>
+#include <vector>
 
 #include "tests/diag/ChildProcess.h"
 #include "tests/support/ProgramDirectory.h"
@@ -40,6 +43,26 @@ TEST(Program, ExitCodesAndStreams) {
     EXPECT_EQ(result.err.substr(0, c.errStart.size()), c.errStart) << c.arguments;
     EXPECT_EQ(result.err.empty(), c.errStart.empty()) << c.arguments << "\n" << result.err;
   }
+}
+
+// A technician tells releases apart by the file's properties.
+TEST(Program, CarriesTheProjectsVersion) {
+  const std::string path = TestSupport::PathNextToProgram("tarvx-diag.exe");
+  DWORD ignored = 0;
+  std::vector<char> data(GetFileVersionInfoSizeA(path.c_str(), &ignored));
+  ASSERT_FALSE(data.empty());
+  ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), 0, static_cast<DWORD>(data.size()), data.data()));
+  void* value = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(VerQueryValueA(data.data(), "\\StringFileInfo\\040904e4\\FileVersion", &value, &length));
+  EXPECT_STREQ(static_cast<const char*>(value), DIAG_EXPECTED_VERSION);
+  ASSERT_TRUE(VerQueryValueA(data.data(), "\\", &value, &length));
+  const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
+  const std::string fixedVersion = std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." +
+                                   std::to_string(LOWORD(fixed->dwFileVersionMS)) + "." +
+                                   std::to_string(HIWORD(fixed->dwFileVersionLS)) + "." +
+                                   std::to_string(LOWORD(fixed->dwFileVersionLS));
+  EXPECT_EQ(fixedVersion, DIAG_EXPECTED_VERSION);
 }
 
 }  // namespace
