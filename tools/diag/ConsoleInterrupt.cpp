@@ -30,7 +30,9 @@ BOOL WINAPI ConsoleInterrupt::Handler(DWORD controlType) {
     return FALSE;
   }
   const HANDLE event = g_interruptEvent.load();
-  if (event == nullptr) {
+  // A second Ctrl+C gets the default handling and ends the program at once: the way out
+  // should anything not answer the first.
+  if (event == nullptr || WaitForSingleObject(event, 0) == WAIT_OBJECT_0) {
     return FALSE;
   }
   SetEvent(event);

@@ -5,9 +5,9 @@
 
 #include "win32/Event.h"
 
-// While an object lives, Ctrl+C and Ctrl+Break signal its event instead of ending the
-// process. One at a time: the console calls a plain function, which finds the event
-// through a single process-wide slot.
+// While an object lives, the first Ctrl+C or Ctrl+Break signals its event instead of
+// ending the process; the next one ends it. One at a time: the console calls a plain
+// function, which finds the event through a single process-wide slot.
 class ConsoleInterrupt {
  public:
   ConsoleInterrupt();
@@ -18,8 +18,10 @@ class ConsoleInterrupt {
 
   HANDLE Event() const { return m_event.GetHandle(); }
 
- private:
+  // What the console calls on its own thread: TRUE when the event took the signal.
   static BOOL WINAPI Handler(DWORD controlType);
+
+ private:
 
   kelmar::Win32::CManualResetEvent m_event;
 };
