@@ -1,0 +1,348 @@
+// The reader manager with a simulated reader: cards to listeners in every notify mode,
+// rejected reports, lock order, opening and reopening the reader, and teardown.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "reader/UsbICReaderManager.h"
+#include "tests/reader/ReaderTestSupport.h"
+#include "tests/support/ResourceCounters.h"
+#include "tools/card_encoder/CardReportEncoder.h"
+#include "tools/simreader/SimReader.h"
+#include "win32/CriticalSection.h"
+
+using kelmar::Win32::CCriticalSectionLock;
+using kelmar::Win32::UniqueHandle;
+using ReaderTests::Bytes;
+using ReaderTests::CardNumberOf;
+using ReaderTests::CardWindow;
+using ReaderTests::IsSignalled;
+using ReaderTests::kGenerous;
+using ReaderTests::Prepare;
+
+namespace {
+
+UniqueHandle MakeEvent() { return UniqueHandle(CreateEventA(nullptr, FALSE, FALSE, nullptr)); }
+
+Bytes ToBytes(const CardReportBytes& report) { return Bytes(report.begin(), report.end()); }
+
+bool ThreadEnds(const CHIDListenThread& thread) {
+  return thread.GetThreadHandle() != nullptr && WaitForSingleObject(thread.GetThreadHandle(), kGenerous) == WAIT_OBJECT_0;
+}
+
+// A reader plugged in, a manager listening to it, and a window with a listener, as a
+// plug-in instance has them. A last listener in event mode tells when a report's
+// notification pass is over: it is notified after every listener before it.
+class ReaderManager : public ::testing::Test {
+ protected:
+  ReaderManager() : reader(kReaderVendorId, kReaderProductId, 17), passDone(MakeEvent()) {}
+
+  void SetUp() override {
+    Prepare(listener, 0, window.Handle());
+    manager = std::make_unique<CUsbICReaderManager>();
+    manager->RegisterHidNotification(window.Handle());
+    manager->OpenReader();
+    ASSERT_TRUE(manager->GetListenThread().IsRunning());
+    ASSERT_TRUE(reader.WaitForOpenHandles(1));
+  }
+
+  void AddPassSentinel() {
+    Prepare(sentinel, 1, passDone.Get());
+    manager->AddListener(&sentinel);
+  }
+
+  // Sends a report and handles the messages it caused; false if the pass did not end.
+  bool Deliver(const Bytes& report) {
+    reader.SendReport(report);
+    if (!IsSignalled(passDone.Get(), kGenerous)) return false;
+    window.Drain();
+    return true;
+  }
+
+  simreader::Device reader;
+  CardWindow window;
+  CardListener listener;
+  CardListener sentinel;
+  UniqueHandle passDone;
+  std::unique_ptr<CUsbICReaderManager> manager;
+};
+
+TEST_F(ReaderManager, ACardReachesTheWindowWithManagerListenerAndNumber) {
+  manager->AddListener(&listener);
+  AddPassSentinel();
+  struct Card {
+    std::uint32_t number;
+    std::uint8_t shift;
+  };
+  const Card cards[] = {{2587647617u, 3}, {0, 0}, {0xFFFFFFFFu, 8}, {12345, 35}, {0x80808080u, 5}};
+  for (const Card& card : cards) {
+    SCOPED_TRACE(card.number);
+    reader.PresentCard(card.number, card.shift);
+    ASSERT_TRUE(IsSignalled(passDone.Get(), kGenerous));
+    ASSERT_TRUE(window.PumpUntil([&] { return !window.Messages().empty(); }));
+    ASSERT_EQ(window.Messages().size(), 1u);
+    const ReaderTests::CardMessage message = window.Messages().back();
+    EXPECT_EQ(message.manager, reinterpret_cast<WPARAM>(manager.get()));
+    EXPECT_EQ(message.listener, reinterpret_cast<LPARAM>(&listener));
+    EXPECT_EQ(message.cardNumber, card.number);
+    EXPECT_EQ(CardNumberOf(sentinel), card.number);
+    window.ClearMessages();
+  }
+}
+
+TEST_F(ReaderManager, EachNotifyModeStoresTheNumberAndNotifiesOnlyAsItSays) {
+  struct Case {
+    std::int32_t mode;
+    bool posts;
+    bool signals;
+  };
+  const Case cases[] = {{0, true, false}, {1, false, true}, {2, false, false}, {-1, false, false}, {0x7FFFFFFF, false, false}};
+  std::vector<std::unique_ptr<CardListener>> listeners;
+  std::vector<UniqueHandle> events;
+  for (const Case& c : cases) {
+    events.push_back(MakeEvent());
+    listeners.push_back(std::make_unique<CardListener>());
+    // Mode 0 targets the window; every other mode gets an event, to show it is not set.
+    Prepare(*listeners.back(), c.mode, c.mode == 0 ? static_cast<HANDLE>(window.Handle()) : events.back().Get(), 7);
+    manager->AddListener(listeners.back().get());
+  }
+  AddPassSentinel();
+
+  ASSERT_TRUE(Deliver(ToBytes(EncodeCardNumber(424242, 4, 1))));
+
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE("mode " + std::to_string(cases[i].mode));
+    EXPECT_EQ(CardNumberOf(*listeners[i]), 424242u);
+    const bool posted = std::any_of(window.Messages().begin(), window.Messages().end(), [&](const auto& message) {
+      return message.listener == reinterpret_cast<LPARAM>(listeners[i].get());
+    });
+    EXPECT_EQ(posted, cases[i].posts);
+    EXPECT_EQ(IsSignalled(events[i].Get()), cases[i].signals);
+  }
+  EXPECT_EQ(window.Messages().size(), 1u);
+}
+
+TEST_F(ReaderManager, AListenerAddedTwiceIsNotifiedTwicePerCard) {
+  manager->AddListener(&listener);
+  manager->AddListener(&listener);
+  AddPassSentinel();
+  ASSERT_TRUE(Deliver(ToBytes(EncodeCardNumber(99, 3, 2))));
+  ASSERT_EQ(window.Messages().size(), 2u);
+  for (const auto& message : window.Messages()) {
+    EXPECT_EQ(message.listener, reinterpret_cast<LPARAM>(&listener));
+    EXPECT_EQ(message.cardNumber, 99u);
+  }
+}
+
+TEST_F(ReaderManager, ReportsThatAreNotValidCardsChangeNothing) {
+  Prepare(listener, 0, window.Handle(), 7);
+  manager->AddListener(&listener);
+  AddPassSentinel();
+  CardRecord wrongCheck = MakeCardRecord(5555);
+  wrongCheck[5] ^= 0x01;
+  Bytes wrongType = ToBytes(EncodeCardNumber(5555, 3, 3));
+  wrongType[1] = 0x02;
+  Bytes oddPayload = ToBytes(EncodeCardNumber(5555, 3, 3));
+  oddPayload.push_back(0x00);  // 18 bytes
+  Bytes eightPairs = oddPayload;
+  eightPairs.push_back(0x03);  // 19 bytes: decodes, but to 8 bytes
+  struct Case {
+    const char* name;
+    Bytes report;
+  };
+  const Case cases[] = {
+      {"wrong check value", ToBytes(EncodeCardReport(wrongCheck, 3, 4))},
+      {"report type 2", wrongType},
+      {"18 bytes", oddPayload},
+      {"19 bytes", eightPairs},
+      {"shift 9 decodes to zeros", ToBytes(EncodeCardNumber(5555, 9, 5))},
+      {"0 bytes, as after an unplug", Bytes{}},
+      {"only a report id", Bytes{0x00}},
+  };
+  // Handed to the manager as the listen thread would hand them, followed each time by a
+  // valid card: only that card may be notified.
+  const Bytes valid = ToBytes(EncodeCardNumber(6666, 3, 6));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Bytes report = c.report.empty() ? Bytes{0xEE} : c.report;  // a count of 0 with bytes behind it
+    manager->OnInputReport(report.data(), static_cast<DWORD>(c.report.size()));
+    EXPECT_EQ(CardNumberOf(listener), 7u);
+    EXPECT_FALSE(IsSignalled(passDone.Get()));
+    manager->OnInputReport(valid.data(), static_cast<DWORD>(valid.size()));
+    window.Drain();
+    ASSERT_EQ(window.Messages().size(), 1u);
+    EXPECT_EQ(window.Messages()[0].cardNumber, 6666u);
+    window.ClearMessages();
+    Prepare(listener, 0, window.Handle(), 7);
+    ASSERT_TRUE(IsSignalled(passDone.Get()));
+  }
+}
+
+TEST_F(ReaderManager, AReportOfNoBytesFromTheDeviceIsDropped) {
+  Prepare(listener, 0, window.Handle(), 7);
+  manager->AddListener(&listener);
+  AddPassSentinel();
+  reader.SendReport(Bytes{});
+  reader.PresentCard(6666);
+  ASSERT_TRUE(IsSignalled(passDone.Get(), kGenerous));
+  window.Drain();
+  ASSERT_EQ(window.Messages().size(), 1u);
+  EXPECT_EQ(window.Messages()[0].cardNumber, 6666u);
+}
+
+TEST_F(ReaderManager, TwoCardsBeforeTheWindowHandlesTheFirstBothReadTheSecondNumber) {
+  manager->AddListener(&listener);
+  AddPassSentinel();
+  reader.PresentCard(111);
+  ASSERT_TRUE(IsSignalled(passDone.Get(), kGenerous));
+  reader.PresentCard(222);
+  ASSERT_TRUE(IsSignalled(passDone.Get(), kGenerous));
+  // Only now does the window get to its messages: the listener holds the last number.
+  window.Drain();
+  ASSERT_EQ(window.Messages().size(), 2u);
+  EXPECT_EQ(window.Messages()[0].cardNumber, 222u);
+  EXPECT_EQ(window.Messages()[1].cardNumber, 222u);
+}
+
+TEST_F(ReaderManager, AReceiverHoldingItsListenerLockDelaysDeliveryWithoutDeadlock) {
+  // The event listener before ours tells that the pass has reached ours.
+  CardListener earlier;
+  UniqueHandle reachedEarlier = MakeEvent();
+  Prepare(earlier, 1, reachedEarlier.Get());
+  manager->AddListener(&earlier);
+  manager->AddListener(&listener);
+  AddPassSentinel();
+  {
+    const CCriticalSectionLock held(listener.lock);
+    reader.PresentCard(31337);
+    ASSERT_TRUE(IsSignalled(reachedEarlier.Get(), kGenerous));
+    EXPECT_FALSE(IsSignalled(passDone.Get(), 100));  // the pass waits for our lock
+    EXPECT_EQ(listener.cardNumber, 0u);
+    window.Drain();
+    EXPECT_TRUE(window.Messages().empty());
+  }
+  ASSERT_TRUE(IsSignalled(passDone.Get(), kGenerous));
+  ASSERT_TRUE(window.PumpUntil([&] { return window.Messages().size() == 1; }));
+  EXPECT_EQ(window.Messages()[0].cardNumber, 31337u);
+}
+
+TEST_F(ReaderManager, OpenReaderWithNoReaderKeepsTheOldPathAndStaysStopped) {
+  const std::string path = manager->GetListenThread().GetDevicePath();
+  EXPECT_EQ(path, reader.Path());
+  reader.Unplug();
+  ASSERT_TRUE(ThreadEnds(manager->GetListenThread()));
+  manager->OpenReader();
+  EXPECT_FALSE(manager->GetListenThread().IsRunning());
+  EXPECT_EQ(manager->GetListenThread().GetDevicePath(), path);
+}
+
+TEST_F(ReaderManager, OpenReaderWhileListeningRestartsOnThePathFound) {
+  manager->AddListener(&listener);
+  AddPassSentinel();
+  // The same reader again: the old handle is closed, one new one is open, cards arrive.
+  manager->OpenReader();
+  EXPECT_TRUE(manager->GetListenThread().IsRunning());
+  ASSERT_TRUE(reader.WaitForOpenHandles(1));
+  ASSERT_TRUE(Deliver(ToBytes(EncodeCardNumber(1, 3, 6))));
+  EXPECT_EQ(window.Messages().size(), 1u);
+
+  // Another reader: the first no longer answers its attributes, so the search moves on.
+  simreader::Device second(kReaderVendorId, kReaderProductId, 17);
+  reader.SetFaults(SIMREADER_FAULT_ATTRIBUTES);
+  manager->OpenReader();
+  EXPECT_EQ(manager->GetListenThread().GetDevicePath(), second.Path());
+  EXPECT_EQ(reader.OpenHandleCount(), 0);
+  ASSERT_TRUE(second.WaitForOpenHandles(1));
+  second.SendReport(ToBytes(EncodeCardNumber(2, 3, 7)));
+  ASSERT_TRUE(IsSignalled(passDone.Get(), kGenerous));
+  EXPECT_EQ(CardNumberOf(listener), 2u);
+}
+
+TEST_F(ReaderManager, AReaderThatCannotBeOpenedForListeningLeavesTheThreadEnded) {
+  reader.FailNextListeningOpen();
+  manager->OpenReader();  // the search still opens it to read its ids
+  EXPECT_EQ(manager->GetListenThread().GetDevicePath(), reader.Path());
+  ASSERT_TRUE(ThreadEnds(manager->GetListenThread()));
+  EXPECT_FALSE(manager->GetListenThread().IsRunning());
+  // The next attempt finds it again and listens.
+  manager->OpenReader();
+  EXPECT_TRUE(manager->GetListenThread().IsRunning());
+  EXPECT_TRUE(reader.WaitForOpenHandles(1));
+}
+
+TEST_F(ReaderManager, AReaderWithReportsLongerThanTheBufferIsNotListenedTo) {
+  reader.Unplug();
+  ASSERT_TRUE(ThreadEnds(manager->GetListenThread()));
+  simreader::Device longReports(kReaderVendorId, kReaderProductId, 2000);
+  manager->AddListener(&listener);
+  manager->OpenReader();
+  EXPECT_EQ(manager->GetListenThread().GetDevicePath(), longReports.Path());
+  ASSERT_TRUE(ThreadEnds(manager->GetListenThread()));
+  EXPECT_EQ(longReports.OpenHandleCount(), 0);
+  longReports.SendReport(Bytes(2000, 0x5A));
+  longReports.PresentCard(8);
+  EXPECT_EQ(CardNumberOf(listener), 0u);
+}
+
+TEST_F(ReaderManager, UnplugEndsListening) {
+  reader.Unplug();
+  ASSERT_TRUE(ThreadEnds(manager->GetListenThread()));
+  EXPECT_FALSE(manager->GetListenThread().IsRunning());
+}
+
+TEST_F(ReaderManager, DestroyingTheManagerStopsTheThreadAndClosesTheDevice) {
+  manager.reset();
+  EXPECT_EQ(reader.OpenHandleCount(), 0);
+}
+
+TEST_F(ReaderManager, TheDestructorContainsAFailureToStopTheThread) {
+  reader.Unplug();
+  ASSERT_TRUE(ThreadEnds(manager->GetListenThread()));
+  // With the thread's handle closed behind its back, the wait in the destructor fails and
+  // throws; letting that out of a destructor would end the process. The thread has ended,
+  // so nothing uses the manager any more, and nothing is opened between this close and
+  // the destructor's own.
+  CloseHandle(manager->GetListenThread().GetThreadHandle());
+  manager.reset();
+  SUCCEED();
+}
+
+TEST(ReaderManagerLifetime, ManyInstancesComeAndGoWithoutLeaks) {
+  CardWindow window;
+  // One round first: it creates what then lives for the whole process (Wine's own).
+  {
+    simreader::Device reader(kReaderVendorId, kReaderProductId, 17);
+    CUsbICReaderManager manager;
+    manager.OpenReader();
+  }
+  // The device goes with each round, so that its own pipe instances are not counted.
+  const TestSupport::ResourceCounts before = TestSupport::TakeResourceCounts();
+  for (std::uint32_t round = 0; round < 100; ++round) {
+    simreader::Device reader(kReaderVendorId, kReaderProductId, 17);
+    CardListener listener;
+    Prepare(listener, 0, window.Handle());
+    {
+      CUsbICReaderManager manager;
+      manager.RegisterHidNotification(window.Handle());
+      manager.OpenReader();
+      manager.AddListener(&listener);
+      ASSERT_TRUE(reader.WaitForOpenHandles(1));
+      reader.PresentCard(round);
+      ASSERT_TRUE(window.PumpUntil([&] { return window.Messages().size() == round + 1; }));
+      EXPECT_EQ(window.Messages().back().cardNumber, round);
+    }
+    EXPECT_EQ(reader.OpenHandleCount(), 0);
+  }
+  const TestSupport::ResourceCounts after = TestSupport::TakeResourceCounts();
+  EXPECT_EQ(after.handles, before.handles) << TestSupport::Describe(before) << " -> " << TestSupport::Describe(after);
+  EXPECT_EQ(after.threads, before.threads);
+  const SimReaderStats stats = simreader::Stats();
+  EXPECT_EQ(stats.deviceInfoLists, 0u);
+  EXPECT_EQ(stats.preparsedData, 0u);
+}
+
+}  // namespace
