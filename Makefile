@@ -27,3 +27,8 @@ bitmaps: build
 # page, registry files and installation guide, as $(BUILD)/npTARVX-<version>.zip.
 release:
 	@bash scripts/release.sh $(BUILD)
+
+.PHONY: bench
+# Builds and runs the benchmarks under Wine and prints their figures (docs/PERFORMANCE.md).
+bench:
+	@bash scripts/bench.sh $(BUILD)

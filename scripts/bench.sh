@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Usage: bench.sh [build-dir]   (default: build)
+# Builds, then runs the Windows benchmarks under Wine (virtual display, project prefix,
+# the simulated reader's DLLs) and prints their figures. Benchmarks are not tests: their
+# figures mean most on an otherwise idle machine, which each one reports (load average).
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="${1:-$root/build}"
+bash "$root/scripts/build.sh" "$build"
+build="$(cd "$build" && pwd)"
+
+benchmarks=(
+  "reader_latency_benchmark 2000 10"
+  "status_image_benchmark"
+)
+commands=()
+for entry in "${benchmarks[@]}"; do
+  program="${entry%% *}"
+  if [ -f "$build/bin/$program.exe" ]; then
+    commands+=("echo; echo \"== $entry\"; \"$root/scripts/wine-exec.sh\" \"$build/bin/$program.exe\" ${entry#"$program"}")
+  fi
+done
+joined="$(printf '%s && ' "${commands[@]}")"
+exec "$root/scripts/with-wine.sh" "$build" bash -c "${joined% && }"
