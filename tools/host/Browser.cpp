@@ -16,16 +16,22 @@ constexpr char kPageClass[] = "nphostPage";
 constexpr unsigned char kGuardByte = 0xA5;
 constexpr int kElementSpacing = 10;
 
-HWND CreatePageWindow() {
-  WNDCLASSA windowClass{};
-  windowClass.lpfnWndProc = DefWindowProcA;
-  windowClass.hInstance = GetModuleHandleA(nullptr);
-  windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
-  windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH));
-  windowClass.lpszClassName = kPageClass;
-  RegisterClassA(&windowClass);  // already registered by an earlier page: fine
-  return CreateWindowExA(0, kPageClass, "nphost page", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_VISIBLE, 0, 0,
-                         640, 480, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+// The page window is made once per process and kept: hiding or destroying a visible
+// top-level window costs Wine two seconds without a window manager, and a page that is
+// not visible has no pixels to read back.
+HWND SharedPageWindow() {
+  static const HWND page = [] {
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = DefWindowProcA;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH));
+    windowClass.lpszClassName = kPageClass;
+    RegisterClassA(&windowClass);
+    return CreateWindowExA(WS_EX_TOOLWINDOW, kPageClass, "nphost page", WS_POPUP | WS_CLIPCHILDREN | WS_VISIBLE, 0,
+                           0, 640, 480, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+  }();
+  return page;
 }
 
 template <typename Value>
@@ -38,7 +44,7 @@ void Store(void* destination, Value value) {
 Browser::Browser(BrowserProfile profile)
     : m_profile(std::move(profile)),
       m_thread(GetCurrentThreadId()),
-      m_page(CreatePageWindow()),
+      m_page(SharedPageWindow()),
       m_hostTable(MakeHostFunctionTable(m_profile)),
       m_initialized(false),
       m_shutDown(false),
@@ -60,7 +66,6 @@ Browser::~Browser() {
   m_instances.clear();
   Unload();
   m_objects.Release(m_windowObject);
-  if (m_page != nullptr) DestroyWindow(m_page);
   g_active = nullptr;
 }
 
