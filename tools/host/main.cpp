@@ -13,7 +13,7 @@
 
 #include "tools/host/Browser.h"
 #include "tools/host/MessageLoop.h"
-#include "tools/host/SimulatedReader.h"
+#include "tools/host/ReaderEvents.h"
 
 namespace {
 
@@ -88,19 +88,18 @@ class StepRunner {
       if (!pixels.SaveBmp(arguments[0])) return Fail("cannot write " + arguments[0]);
       std::printf("saved %dx%d pixels to %s\n", pixels.width, pixels.height, arguments[0].c_str());
     } else if (name == "plug") {
-      m_reader = Reader().Plug(m_browser);
-      if (m_reader == 0) return Fail("the simulated reader could not be added");
+      m_reader = std::make_unique<simreader::Device>(nphost::PlugIn(m_browser));
     } else if (name == "plug-other") {
-      Reader().Plug(m_browser, 0x046D, 0xC31C, 8);
+      m_others.push_back(nphost::PlugIn(m_browser, 0x046D, 0xC31C, 8));
     } else if (name == "unplug") {
-      if (m_reader == 0) return Fail("no reader plugged in");
-      Reader().Unplug(m_browser, m_reader);
-      m_reader = 0;
+      if (!m_reader) return Fail("no reader plugged in");
+      nphost::PullOut(m_browser, *m_reader);
+      m_reader.reset();
     } else if (name == "card" && !arguments.empty()) {
-      if (m_reader == 0) return Fail("no reader plugged in");
+      if (!m_reader) return Fail("no reader plugged in");
       const auto number = static_cast<std::uint32_t>(std::strtoul(arguments[0].c_str(), nullptr, 10));
       const auto shift = static_cast<std::uint8_t>(arguments.size() > 1 ? std::atoi(arguments[1].c_str()) : 3);
-      Reader().PresentCard(m_reader, number, shift);
+      m_reader->PresentCard(number, shift);
     } else {
       return Fail("unknown step " + step);
     }
@@ -109,18 +108,14 @@ class StepRunner {
   }
 
  private:
-  nphost::SimulatedReader& Reader() {
-    if (!m_simulator) m_simulator = std::make_unique<nphost::SimulatedReader>();
-    return *m_simulator;
-  }
   static bool Fail(const std::string& message) {
     std::fprintf(stderr, "nphost: %s\n", message.c_str());
     return false;
   }
 
   nphost::Browser& m_browser;
-  std::unique_ptr<nphost::SimulatedReader> m_simulator;
-  unsigned m_reader = 0;
+  std::unique_ptr<simreader::Device> m_reader;
+  std::vector<simreader::Device> m_others;
 };
 
 int RunPage(const Options& options, const nphost::BrowserProfile& profile) {
