@@ -1,7 +1,7 @@
 #include "tools/simreader/SimulatedDevice.h"
 
 #include <algorithm>
-#include <chrono>
+#include <mutex>
 #include <cstdio>
 #include <cwctype>
 
@@ -48,32 +48,38 @@ bool SimulatedDevice::Plug() {
     return false;
   }
   {
-    const std::lock_guard<std::mutex> lock(m_mutex);
+    const std::lock_guard<SlimLock> lock(m_lock);
     TopUpSpares();
     if (m_instances.empty()) {
       return false;
     }
   }
-  m_thread = std::thread([this] { Serve(); });
+  try {
+    m_thread.Start();
+  } catch (...) {
+    return false;
+  }
+  m_threadStarted = true;
   return true;
 }
 
 void SimulatedDevice::Unplug() {
   {
-    const std::lock_guard<std::mutex> lock(m_mutex);
+    const std::lock_guard<SlimLock> lock(m_lock);
     m_unplugged = true;
     for (auto& instance : m_instances) {
       instance->Disconnect();
     }
     if (m_wake) SetEvent(m_wake.Get());
   }
-  if (m_thread.joinable()) {
-    m_thread.join();
+  if (m_threadStarted) {
+    m_thread.Wait();
+    m_threadStarted = false;
   }
   // Without a thread (Plug failed or never ran) nobody else would free the instances.
-  const std::lock_guard<std::mutex> lock(m_mutex);
+  const std::lock_guard<SlimLock> lock(m_lock);
   m_instances.clear();
-  m_clientsChanged.notify_all();
+  m_clientsChanged.NotifyAll();
 }
 
 SimReaderDeviceInfo SimulatedDevice::Info() const {
@@ -92,7 +98,7 @@ bool SimulatedDevice::HasPipeName(const std::wstring& fileName) const {
 }
 
 bool SimulatedDevice::Send(const void* bytes, DWORD length) {
-  const std::lock_guard<std::mutex> lock(m_mutex);
+  const std::lock_guard<SlimLock> lock(m_lock);
   if (m_unplugged) {
     return false;
   }
@@ -105,12 +111,12 @@ bool SimulatedDevice::Send(const void* bytes, DWORD length) {
 }
 
 void SimulatedDevice::FailNextListeningOpen() {
-  const std::lock_guard<std::mutex> lock(m_mutex);
+  const std::lock_guard<SlimLock> lock(m_lock);
   m_failNextListeningOpen = true;
 }
 
 void SimulatedDevice::OnHandleUsed() {
-  const std::lock_guard<std::mutex> lock(m_mutex);
+  const std::lock_guard<SlimLock> lock(m_lock);
   if (Serving()) {
     TopUpSpares();
     SetEvent(m_wake.Get());
@@ -118,7 +124,7 @@ void SimulatedDevice::OnHandleUsed() {
 }
 
 void SimulatedDevice::OnAttributesQueried() {
-  const std::lock_guard<std::mutex> lock(m_mutex);
+  const std::lock_guard<SlimLock> lock(m_lock);
   if (!m_failNextListeningOpen) {
     return;
   }
@@ -135,7 +141,7 @@ void SimulatedDevice::OnAttributesQueried() {
 }
 
 void SimulatedDevice::OnEnumerationStarted() {
-  const std::lock_guard<std::mutex> lock(m_mutex);
+  const std::lock_guard<SlimLock> lock(m_lock);
   if (!m_withheld || m_unplugged) {
     return;
   }
@@ -145,18 +151,22 @@ void SimulatedDevice::OnEnumerationStarted() {
 }
 
 int SimulatedDevice::OpenHandleCount() {
-  const std::lock_guard<std::mutex> lock(m_mutex);
+  const std::lock_guard<SlimLock> lock(m_lock);
   return CountClients();
 }
 
 bool SimulatedDevice::WaitForOpenHandles(int count, DWORD timeoutMilliseconds) {
-  std::unique_lock<std::mutex> lock(m_mutex);
-  return m_clientsChanged.wait_for(lock, std::chrono::milliseconds(timeoutMilliseconds),
-                                   [&] { return CountClients() == count; });
+  const std::lock_guard<SlimLock> lock(m_lock);
+  return m_clientsChanged.WaitFor(m_lock, timeoutMilliseconds, [&] { return CountClients() == count; });
+}
+
+DWORD SimulatedDevice::ServerThread::Run() {
+  m_device.Serve();
+  return 0;
 }
 
 void SimulatedDevice::Serve() {
-  std::unique_lock<std::mutex> lock(m_mutex);
+  std::unique_lock<SlimLock> lock(m_lock);
   for (;;) {
     Maintain();
     if (m_unplugged && m_instances.empty()) {
@@ -193,7 +203,7 @@ void SimulatedDevice::Maintain() {
   if (Serving()) {
     TopUpSpares();
   }
-  m_clientsChanged.notify_all();
+  m_clientsChanged.NotifyAll();
 }
 
 void SimulatedDevice::TopUpSpares() {

@@ -6,16 +6,15 @@
 #include <windows.h>
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "tools/simreader/PipeInstance.h"
 #include "tools/simreader/SimReaderApi.h"
+#include "tools/simreader/SlimLock.h"
+#include "win32/Thread.h"
 #include "win32/UniqueResource.h"
 
 class SimulatedDevice {
@@ -62,6 +61,17 @@ class SimulatedDevice {
   bool WaitForOpenHandles(int count, DWORD timeoutMilliseconds);
 
  private:
+  class ServerThread : public kelmar::Win32::CThread {
+   public:
+    explicit ServerThread(SimulatedDevice& device) : m_device(device) {}
+
+   protected:
+    DWORD Run() override;
+
+   private:
+    SimulatedDevice& m_device;
+  };
+
   void Serve();
   void Maintain();
   void TopUpSpares();
@@ -79,13 +89,14 @@ class SimulatedDevice {
   std::atomic<std::uint32_t> m_seed{0};
 
   // Guards everything below. The thread waits for pipe events without it.
-  std::mutex m_mutex;
-  std::condition_variable m_clientsChanged;
+  SlimLock m_lock;
+  SlimCondition m_clientsChanged;
   std::vector<std::unique_ptr<PipeInstance>> m_instances;
   kelmar::Win32::UniqueHandle m_wake;        // tells the thread to look again
   kelmar::Win32::UniqueHandle m_writeEvent;  // for the writes, which the lock serialises
   bool m_unplugged = false;
   bool m_failNextListeningOpen = false;
   bool m_withheld = false;  // no instance listens: opens fail
-  std::thread m_thread;
+  ServerThread m_thread{*this};
+  bool m_threadStarted = false;
 };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <string>
 
 namespace {
@@ -37,7 +38,7 @@ SimulatorState& SimulatorState::Get() {
 unsigned SimulatorState::AddDevice(std::uint16_t vendorId, std::uint16_t productId, std::uint16_t inputReportLength) {
   unsigned id = 0;
   {
-    const std::lock_guard<std::mutex> lock(m_mutex);
+    const std::lock_guard<SlimLock> lock(m_lock);
     id = m_nextId++;
   }
   auto device = std::make_shared<SimulatedDevice>(id, vendorId, productId, inputReportLength);
@@ -47,7 +48,7 @@ unsigned SimulatorState::AddDevice(std::uint16_t vendorId, std::uint16_t product
     SetLastError(error != ERROR_SUCCESS ? error : ERROR_GEN_FAILURE);
     return 0;
   }
-  const std::lock_guard<std::mutex> lock(m_mutex);
+  const std::lock_guard<SlimLock> lock(m_lock);
   m_devices.push_back(std::move(device));
   return id;
 }
@@ -55,7 +56,7 @@ unsigned SimulatorState::AddDevice(std::uint16_t vendorId, std::uint16_t product
 bool SimulatorState::RemoveDevice(unsigned id) {
   std::shared_ptr<SimulatedDevice> device;
   {
-    const std::lock_guard<std::mutex> lock(m_mutex);
+    const std::lock_guard<SlimLock> lock(m_lock);
     const auto found = std::find_if(m_devices.begin(), m_devices.end(),
                                     [id](const std::shared_ptr<SimulatedDevice>& entry) { return entry->Id() == id; });
     if (found == m_devices.end()) {
@@ -70,7 +71,7 @@ bool SimulatorState::RemoveDevice(unsigned id) {
 }
 
 std::shared_ptr<SimulatedDevice> SimulatorState::Find(unsigned id) const {
-  const std::lock_guard<std::mutex> lock(m_mutex);
+  const std::lock_guard<SlimLock> lock(m_lock);
   for (const auto& device : m_devices) {
     if (device->Id() == id) return device;
   }
@@ -82,7 +83,7 @@ std::shared_ptr<SimulatedDevice> SimulatorState::FindByHandle(HANDLE handle) con
   if (name.empty()) {
     return nullptr;
   }
-  const std::lock_guard<std::mutex> lock(m_mutex);
+  const std::lock_guard<SlimLock> lock(m_lock);
   for (const auto& device : m_devices) {
     if (device->HasPipeName(name)) return device;
   }
@@ -90,46 +91,46 @@ std::shared_ptr<SimulatedDevice> SimulatorState::FindByHandle(HANDLE handle) con
 }
 
 std::vector<std::shared_ptr<SimulatedDevice>> SimulatorState::Devices() const {
-  const std::lock_guard<std::mutex> lock(m_mutex);
+  const std::lock_guard<SlimLock> lock(m_lock);
   return m_devices;
 }
 
 DeviceInfoList* SimulatorState::OpenDeviceInfoList(std::unique_ptr<DeviceInfoList> list) {
-  const std::lock_guard<std::mutex> lock(m_mutex);
+  const std::lock_guard<SlimLock> lock(m_lock);
   DeviceInfoList* raw = list.get();
   m_lists.emplace(raw, std::move(list));
   return raw;
 }
 
 DeviceInfoList* SimulatorState::FindDeviceInfoList(const void* handle) const {
-  const std::lock_guard<std::mutex> lock(m_mutex);
+  const std::lock_guard<SlimLock> lock(m_lock);
   return Lookup(m_lists, handle);
 }
 
 bool SimulatorState::CloseDeviceInfoList(const void* handle) {
-  const std::lock_guard<std::mutex> lock(m_mutex);
+  const std::lock_guard<SlimLock> lock(m_lock);
   return m_lists.erase(handle) == 1;
 }
 
 PreparsedData* SimulatorState::OpenPreparsedData(std::unique_ptr<PreparsedData> data) {
-  const std::lock_guard<std::mutex> lock(m_mutex);
+  const std::lock_guard<SlimLock> lock(m_lock);
   PreparsedData* raw = data.get();
   m_preparsed.emplace(raw, std::move(data));
   return raw;
 }
 
 PreparsedData* SimulatorState::FindPreparsedData(const void* handle) const {
-  const std::lock_guard<std::mutex> lock(m_mutex);
+  const std::lock_guard<SlimLock> lock(m_lock);
   return Lookup(m_preparsed, handle);
 }
 
 bool SimulatorState::ClosePreparsedData(const void* handle) {
-  const std::lock_guard<std::mutex> lock(m_mutex);
+  const std::lock_guard<SlimLock> lock(m_lock);
   return m_preparsed.erase(handle) == 1;
 }
 
 SimReaderStats SimulatorState::Stats() const {
-  const std::lock_guard<std::mutex> lock(m_mutex);
+  const std::lock_guard<SlimLock> lock(m_lock);
   SimReaderStats stats{};
   stats.devices = static_cast<unsigned>(m_devices.size());
   stats.deviceInfoLists = static_cast<unsigned>(m_lists.size());

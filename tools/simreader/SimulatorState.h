@@ -7,12 +7,12 @@
 
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <map>
 #include <vector>
 
 #include "tools/simreader/SimReaderApi.h"
 #include "tools/simreader/SimulatedDevice.h"
+#include "tools/simreader/SlimLock.h"
 
 // The HID device interface class, {4D1E55B2-F16F-11CF-88CB-001111000030}.
 inline constexpr GUID kHidInterfaceGuid = {0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
@@ -57,7 +57,7 @@ class SimulatorState {
  private:
   SimulatorState() = default;
 
-  mutable std::mutex m_mutex;
+  mutable SlimLock m_lock;
   unsigned m_nextId = 1;
   std::vector<std::shared_ptr<SimulatedDevice>> m_devices;
   std::map<const void*, std::unique_ptr<DeviceInfoList>> m_lists;
