@@ -81,6 +81,13 @@ BOOL SimReader_WaitForOpenHandles(unsigned id, int count, DWORD timeoutMilliseco
   return TRUE;
 }
 
+BOOL SimReader_GetLastWriteTime(unsigned id, LARGE_INTEGER* counter) {
+  const std::shared_ptr<SimulatedDevice> device = DeviceOrError(id);
+  if (device == nullptr || counter == nullptr) return FALSE;
+  counter->QuadPart = device->LastWriteTime();
+  return TRUE;
+}
+
 BOOL SimReader_GetDevice(unsigned id, SimReaderDeviceInfo* info) {
   const std::shared_ptr<SimulatedDevice> device = DeviceOrError(id);
   if (device == nullptr || info == nullptr) return FALSE;

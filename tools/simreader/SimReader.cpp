@@ -43,6 +43,7 @@ ControlFunctions Load() {
   Resolve(module, "SimReader_SetFaults", functions.SetFaults);
   Resolve(module, "SimReader_OpenHandleCount", functions.OpenHandleCount);
   Resolve(module, "SimReader_WaitForOpenHandles", functions.WaitForOpenHandles);
+  Resolve(module, "SimReader_GetLastWriteTime", functions.GetLastWriteTime);
   Resolve(module, "SimReader_GetDevice", functions.GetDevice);
   Resolve(module, "SimReader_ListDevices", functions.ListDevices);
   Resolve(module, "SimReader_GetStats", functions.GetStats);
@@ -96,6 +97,12 @@ void Device::FailNextListeningOpen() const {
 void Device::SetFaults(unsigned faults) const { Check(Control().SetFaults(m_id, faults), "SetFaults"); }
 
 int Device::OpenHandleCount() const { return Control().OpenHandleCount(m_id); }
+
+LONGLONG Device::LastWriteTime() const {
+  LARGE_INTEGER counter{};
+  Check(Control().GetLastWriteTime(m_id, &counter), "GetLastWriteTime");
+  return counter.QuadPart;
+}
 
 bool Device::WaitForOpenHandles(int count, DWORD timeoutMilliseconds) const {
   return Control().WaitForOpenHandles(m_id, count, timeoutMilliseconds) != FALSE;

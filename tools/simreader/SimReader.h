@@ -24,6 +24,7 @@ struct ControlFunctions {
   SimReader_SetFaults_t SetFaults;
   SimReader_OpenHandleCount_t OpenHandleCount;
   SimReader_WaitForOpenHandles_t WaitForOpenHandles;
+  SimReader_GetLastWriteTime_t GetLastWriteTime;
   SimReader_GetDevice_t GetDevice;
   SimReader_ListDevices_t ListDevices;
   SimReader_GetStats_t GetStats;
@@ -54,6 +55,8 @@ class Device {
   void FailNextListeningOpen() const;
   void SetFaults(unsigned faults) const;
   int OpenHandleCount() const;
+  // QueryPerformanceCounter just before the last report was written; 0 before any.
+  LONGLONG LastWriteTime() const;
   // False when the count is not reached in time.
   bool WaitForOpenHandles(int count, DWORD timeoutMilliseconds = kDefaultTimeoutMilliseconds) const;
   // Like pulling the plug; the device is gone afterwards. Does nothing the second time.

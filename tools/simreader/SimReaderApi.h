@@ -54,6 +54,9 @@ BOOL SimReader_SetFaults(unsigned id, unsigned faults);
 int SimReader_OpenHandleCount(unsigned id);
 /* Waits until exactly `count` handles are open on the device; FALSE on time-out. */
 BOOL SimReader_WaitForOpenHandles(unsigned id, int count, DWORD timeoutMilliseconds);
+/* QueryPerformanceCounter just before the device's last report went to its first open
+   handle (0 if none has yet): where a latency measurement starts. */
+BOOL SimReader_GetLastWriteTime(unsigned id, LARGE_INTEGER* counter);
 BOOL SimReader_GetDevice(unsigned id, SimReaderDeviceInfo* info);
 /* Fills up to `capacity` entries in enumeration order; returns how many devices there are. */
 unsigned SimReader_ListDevices(SimReaderDeviceInfo* infos, unsigned capacity);
@@ -67,6 +70,7 @@ typedef BOOL (*SimReader_FailNextListeningOpen_t)(unsigned);
 typedef BOOL (*SimReader_SetFaults_t)(unsigned, unsigned);
 typedef int (*SimReader_OpenHandleCount_t)(unsigned);
 typedef BOOL (*SimReader_WaitForOpenHandles_t)(unsigned, int, DWORD);
+typedef BOOL (*SimReader_GetLastWriteTime_t)(unsigned, LARGE_INTEGER*);
 typedef BOOL (*SimReader_GetDevice_t)(unsigned, SimReaderDeviceInfo*);
 typedef unsigned (*SimReader_ListDevices_t)(SimReaderDeviceInfo*, unsigned);
 typedef void (*SimReader_GetStats_t)(SimReaderStats*);

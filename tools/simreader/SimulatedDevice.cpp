@@ -102,8 +102,18 @@ bool SimulatedDevice::Send(const void* bytes, DWORD length) {
   if (m_unplugged) {
     return false;
   }
+  bool first = true;
   for (auto& instance : m_instances) {
-    if (instance->HasClient()) {
+    // A connected instance is written to at once (if its client has just gone, the write
+    // fails harmlessly); a listening one only if a client came since the thread looked.
+    const bool connected = instance->GetState() == PipeInstance::State::Connected;
+    if (connected || (instance->GetState() == PipeInstance::State::Listening && instance->HasClient())) {
+      if (first) {
+        LARGE_INTEGER now;
+        QueryPerformanceCounter(&now);
+        m_lastWriteTime.store(now.QuadPart);
+        first = false;
+      }
       instance->Write(bytes, length, m_writeEvent.Get());
     }
   }

@@ -45,6 +45,8 @@ class SimulatedDevice {
 
   // One message to every client; false once unplugged.
   bool Send(const void* bytes, DWORD length);
+  // QueryPerformanceCounter just before the last report's first write; 0 before any.
+  LONGLONG LastWriteTime() const { return m_lastWriteTime.load(); }
   // The next report's seed for the card encoder: each card looks different on the wire.
   std::uint32_t NextSeed() { return ++m_seed; }
 
@@ -87,6 +89,7 @@ class SimulatedDevice {
   const std::wstring m_pipeName;
   std::atomic<unsigned> m_faults{0};
   std::atomic<std::uint32_t> m_seed{0};
+  std::atomic<LONGLONG> m_lastWriteTime{0};
 
   // Guards everything below. The thread waits for pipe events without it.
   SlimLock m_lock;
