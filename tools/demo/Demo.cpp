@@ -1,0 +1,136 @@
+#include "tools/demo/Demo.h"
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tools/demo/DemoSession.h"
+#include "tools/demo/DisplayPath.h"
+#include "tools/demo/InteractiveCommand.h"
+#include "tools/demo/PageCheck.h"
+#include "tools/host/BrowserProfile.h"
+
+namespace {
+
+struct PictureCheck {
+  std::string file;
+  StatusPicture expected;
+  StatusPicture shown;
+};
+
+std::string OutputDirectory(const DemoOptions& options) {
+  if (!options.outputDirectory.empty()) return options.outputDirectory;
+  return ProgramDirectory() + "..\\demo";
+}
+
+std::string PluginPath(const DemoOptions& options) {
+  return options.pluginPath.empty() ? ProgramDirectory() + "npTARVX.dll" : options.pluginPath;
+}
+
+std::string JoinPath(const std::string& directory, const std::string& file) {
+  return (std::filesystem::path(directory) / file).string();
+}
+
+// Reads commands until "quit" or the end of the input, running each as it comes.
+void RunInteractive(DemoSession& session, std::istream& input, std::ostream& out) {
+  out << "\nInteractive: " << InteractiveHelpText() << std::flush;
+  std::size_t cards = 0;
+  std::string line;
+  while (std::getline(input, line)) {
+    const InteractiveCommand command = ParseInteractiveCommand(line, cards);
+    if (command.kind == CommandKind::Quit) break;
+    if (command.kind == CommandKind::Help) out << InteractiveHelpText() << std::flush;
+    if (command.kind == CommandKind::Unknown) {
+      out << "not understood: '" << line << "'. " << InteractiveHelpText() << std::flush;
+    }
+    if (command.kind != CommandKind::RunStep) continue;
+    if (session.Run(command.step) && command.step.kind == StepKind::PresentCard) ++cards;
+  }
+  out << std::endl;
+}
+
+bool PicturesAsExpected(const std::vector<PictureCheck>& checks, std::ostream& err) {
+  bool ok = true;
+  for (const PictureCheck& check : checks) {
+    if (check.shown == check.expected || check.shown == StatusPicture::Ambiguous) continue;
+    err << "npTARVX_demo: " << check.file << ": the window showed " << Describe(check.shown) << ", not "
+        << Describe(check.expected) << "\n";
+    ok = false;
+  }
+  return ok;
+}
+
+void PrintScripts(const std::vector<std::string>& scripts, std::ostream& out) {
+  for (const std::string& script : scripts) out << "  " << script << "\n";
+}
+
+}  // namespace
+
+int RunDemo(const DemoOptions& options, std::istream& input, std::ostream& out, std::ostream& err) {
+  if (options.help) {
+    out << DemoUsageText();
+    return kDemoPassed;
+  }
+  nphost::BrowserProfile profile;
+  if (!nphost::FindProfile(options.browser, profile)) {
+    err << "npTARVX_demo: unknown browser '" << options.browser << "'\n";
+    return kDemoCouldNotRun;
+  }
+  const std::vector<std::uint32_t> cards = options.cards.empty() ? DefaultCards() : options.cards;
+  const std::string outputDirectory = OutputDirectory(options);
+
+  out << "npTARVX demo: the plug-in in a small browser host, with a simulated card reader.\n"
+      << "Times are milliseconds since the start; 'page' lines are the scripts the plug-in\n"
+      << "evaluated in the page.\n\n"
+      << std::flush;
+  EventLog log(out);
+  std::vector<std::string> expected;
+  std::vector<std::string> received;
+  std::vector<PictureCheck> pictures;
+  try {
+    std::filesystem::create_directories(outputDirectory);
+    DemoSession session(log, profile);
+    session.Start(PluginPath(options), options.width, options.height);
+    for (const Step& step : StepsWhileListening(cards)) session.Run(step);
+    const std::string listening = JoinPath(outputDirectory, "listening.png");
+    pictures.push_back({"listening.png", StatusPicture::Listening, session.Screenshot(listening)});
+    if (options.interactive) RunInteractive(session, input, out);
+    if (session.ReaderPluggedIn()) session.Run(PullOutStep());
+    const std::string unplugged = JoinPath(outputDirectory, "unplugged.png");
+    pictures.push_back({"unplugged.png", StatusPicture::Idle, session.Screenshot(unplugged)});
+    session.Finish();
+    expected = options.expectedScripts.empty() ? session.ExpectedScripts() : options.expectedScripts;
+    received = session.ReceivedScripts();
+  } catch (const std::exception& error) {
+    err << "npTARVX_demo: " << error.what() << "\n";
+    return kDemoCouldNotRun;
+  }
+
+  const PageVerdict verdict = CompareScripts(expected, received);
+  const bool picturesOk = PicturesAsExpected(pictures, err);
+  out << "\n";
+  if (verdict.ok) {
+    out << "The page received the " << received.size() << " scripts it should have, in order:\n";
+    PrintScripts(received, out);
+  } else {
+    out << "The page should have received:\n";
+    PrintScripts(expected, out);
+    out << "It received:\n";
+    PrintScripts(received, out);
+    err << "npTARVX_demo: " << verdict.problem << "\n";
+  }
+  out << "Screenshots of the plug-in window: " << DisplayPath(JoinPath(outputDirectory, "listening.png")) << ", "
+      << DisplayPath(JoinPath(outputDirectory, "unplugged.png")) << "\n";
+  const bool passed = verdict.ok && picturesOk;
+  out << (passed ? "Demo passed.\n" : "Demo FAILED.\n") << std::flush;
+  return passed ? kDemoPassed : kDemoFailed;
+}
+
+int RunDemo(const std::vector<std::string>& arguments, std::istream& input, std::ostream& out, std::ostream& err) {
+  const ParsedDemoOptions parsed = ParseDemoOptions(arguments);
+  if (!parsed.options) {
+    err << "npTARVX_demo: " << parsed.error << "\nTry npTARVX_demo --help.\n";
+    return kDemoCouldNotRun;
+  }
+  return RunDemo(*parsed.options, input, out, err);
+}
