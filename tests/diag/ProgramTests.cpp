@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/diag/ChildProcess.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/ProgramDirectory.h"
 
 namespace {

@@ -1,5 +1,7 @@
 #include "tools/demo/Demo.h"
 
+#include <windows.h>
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -13,7 +15,7 @@
 namespace {
 
 struct PictureCheck {
-  std::string file;
+  std::string when;
   StatusPicture expected;
   StatusPicture shown;
 };
@@ -23,8 +25,13 @@ std::string OutputDirectory(const DemoOptions& options) {
   return ProgramDirectory() + "..\\demo";
 }
 
+// A full path, so that a relative one names the file the person means and not one that
+// LoadLibrary finds elsewhere.
 std::string PluginPath(const DemoOptions& options) {
-  return options.pluginPath.empty() ? ProgramDirectory() + "npTARVX.dll" : options.pluginPath;
+  if (options.pluginPath.empty()) return ProgramDirectory() + "npTARVX.dll";
+  std::error_code error;
+  const std::filesystem::path full = std::filesystem::absolute(options.pluginPath, error);
+  return error ? options.pluginPath : full.string();
 }
 
 std::string JoinPath(const std::string& directory, const std::string& file) {
@@ -32,9 +39,9 @@ std::string JoinPath(const std::string& directory, const std::string& file) {
 }
 
 // Reads commands until "quit" or the end of the input, running each as it comes.
-void RunInteractive(DemoSession& session, std::istream& input, std::ostream& out) {
+// `cards` is how many cards were presented before, so the scramble shifts go on turning.
+void RunInteractive(DemoSession& session, std::size_t cards, std::istream& input, std::ostream& out) {
   out << "\nInteractive: " << InteractiveHelpText() << std::flush;
-  std::size_t cards = 0;
   std::string line;
   while (std::getline(input, line)) {
     const InteractiveCommand command = ParseInteractiveCommand(line, cards);
@@ -53,7 +60,7 @@ bool PicturesAsExpected(const std::vector<PictureCheck>& checks, std::ostream& e
   bool ok = true;
   for (const PictureCheck& check : checks) {
     if (check.shown == check.expected || check.shown == StatusPicture::Ambiguous) continue;
-    err << "npTARVX_demo: " << check.file << ": the window showed " << Describe(check.shown) << ", not "
+    err << "npTARVX_demo: " << check.when << ": the window showed " << Describe(check.shown) << ", not "
         << Describe(check.expected) << "\n";
     ok = false;
   }
@@ -76,6 +83,11 @@ int RunDemo(const DemoOptions& options, std::istream& input, std::ostream& out, 
     err << "npTARVX_demo: unknown browser '" << options.browser << "'\n";
     return kDemoCouldNotRun;
   }
+  const std::string pluginPath = PluginPath(options);
+  if (GetFileAttributesA(pluginPath.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    err << "npTARVX_demo: no plug-in at " << DisplayPath(pluginPath) << " (make demo builds it)\n";
+    return kDemoCouldNotRun;
+  }
   const std::vector<std::uint32_t> cards = options.cards.empty() ? DefaultCards() : options.cards;
   const std::string outputDirectory = OutputDirectory(options);
 
@@ -90,14 +102,15 @@ int RunDemo(const DemoOptions& options, std::istream& input, std::ostream& out, 
   try {
     std::filesystem::create_directories(outputDirectory);
     DemoSession session(log, profile);
-    session.Start(PluginPath(options), options.width, options.height);
+    session.Start(pluginPath, options.width, options.height);
+    pictures.push_back({"before the reader is plugged in", StatusPicture::Idle, session.Look()});
     for (const Step& step : StepsWhileListening(cards)) session.Run(step);
     const std::string listening = JoinPath(outputDirectory, "listening.png");
-    pictures.push_back({"listening.png", StatusPicture::Listening, session.Screenshot(listening)});
-    if (options.interactive) RunInteractive(session, input, out);
+    pictures.push_back({"listening.png (reader plugged in)", StatusPicture::Listening, session.Screenshot(listening)});
+    if (options.interactive) RunInteractive(session, cards.size(), input, out);
     if (session.ReaderPluggedIn()) session.Run(PullOutStep());
     const std::string unplugged = JoinPath(outputDirectory, "unplugged.png");
-    pictures.push_back({"unplugged.png", StatusPicture::Idle, session.Screenshot(unplugged)});
+    pictures.push_back({"unplugged.png (reader pulled out)", StatusPicture::Idle, session.Screenshot(unplugged)});
     session.Finish();
     expected = options.expectedScripts.empty() ? session.ExpectedScripts() : options.expectedScripts;
     received = session.ReceivedScripts();

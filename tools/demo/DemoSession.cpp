@@ -115,6 +115,12 @@ void DemoSession::WaitForPage() {
   }
 }
 
+StatusPicture DemoSession::Look() {
+  const StatusPicture picture = RecognisePicture(m_element->Capture(), m_browser.Library()->Module());
+  m_log.Line("window", "shows " + Describe(picture));
+  return picture;
+}
+
 StatusPicture DemoSession::Screenshot(const std::string& path) {
   const nphost::Watchdog watchdog(kStepLimitMilliseconds, "the screenshot " + path);
   const nphost::Pixels pixels = m_element->Capture();

@@ -29,8 +29,9 @@ class DemoSession {
   bool Run(const Step& step);
   bool ReaderPluggedIn() const { return m_reader != nullptr; }
 
-  // Saves the element's window as an enlarged PNG file and tells which status picture it
-  // shows.
+  // Which status picture the element's window shows now.
+  StatusPicture Look();
+  // The same, and saves the window as an enlarged PNG file.
   StatusPicture Screenshot(const std::string& path);
 
   // Gives late scripts a moment to arrive, then NPP_Destroy, NP_Shutdown and unloading.

@@ -1,4 +1,4 @@
-#include "tests/diag/ChildProcess.h"
+#include "tests/support/ChildProcess.h"
 
 #include <windows.h>
 
@@ -17,15 +17,25 @@ struct Pipe {
   UniqueHandle write;
 };
 
-// The write end is inherited by the child; the read end stays here.
-Pipe MakeInheritablePipe() {
+enum class ChildEnd { Reads, Writes };
+
+// One end is inherited by the child; the other stays here.
+Pipe MakeInheritablePipe(ChildEnd childEnd = ChildEnd::Writes) {
   SECURITY_ATTRIBUTES security{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
   HANDLE read = nullptr;
   HANDLE write = nullptr;
   if (!CreatePipe(&read, &write, &security, 0)) throw std::runtime_error("CreatePipe failed");
   Pipe pipe{UniqueHandle(read), UniqueHandle(write)};
-  SetHandleInformation(pipe.read.Get(), HANDLE_FLAG_INHERIT, 0);
+  const HANDLE ours = childEnd == ChildEnd::Writes ? pipe.read.Get() : pipe.write.Get();
+  SetHandleInformation(ours, HANDLE_FLAG_INHERIT, 0);
   return pipe;
+}
+
+void WriteAll(HANDLE pipe, const std::string& text) {
+  DWORD written = 0;
+  for (std::size_t at = 0; at < text.size(); at += written) {
+    if (!WriteFile(pipe, text.data() + at, static_cast<DWORD>(text.size() - at), &written, nullptr)) return;
+  }
 }
 
 std::string ReadToEnd(HANDLE pipe) {
@@ -49,13 +59,16 @@ std::string WithoutCarriageReturns(std::string text) {
 
 }  // namespace
 
-ChildResult RunChild(const std::string& commandLine) {
+ChildResult RunChild(const std::string& commandLine, const std::optional<std::string>& input,
+                     unsigned long timeoutMilliseconds) {
   Pipe out = MakeInheritablePipe();
   Pipe err = MakeInheritablePipe();
+  Pipe in;
+  if (input) in = MakeInheritablePipe(ChildEnd::Reads);
   STARTUPINFOA startup{};
   startup.cb = sizeof(startup);
   startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdInput = input ? in.read.Get() : GetStdHandle(STD_INPUT_HANDLE);
   startup.hStdOutput = out.write.Get();
   startup.hStdError = err.write.Get();
   PROCESS_INFORMATION process{};
@@ -70,16 +83,25 @@ ChildResult RunChild(const std::string& commandLine) {
   // Only the child holds the write ends now, so the reads end when it does.
   out.write.Reset();
   err.write.Reset();
+  in.read.Reset();
 
   std::string outText;
   std::string errText;
   std::thread outReader([&] { outText = ReadToEnd(out.read.Get()); });
   std::thread errReader([&] { errText = ReadToEnd(err.read.Get()); });
-  const bool ended = WaitForSingleObject(processHandle.Get(), 30000) == WAIT_OBJECT_0;
+  // Closing our end after the text is the end of the child's input.
+  std::thread inWriter([&] {
+    if (input) WriteAll(in.write.Get(), *input);
+    in.write.Reset();
+  });
+  const bool ended = WaitForSingleObject(processHandle.Get(), timeoutMilliseconds) == WAIT_OBJECT_0;
   if (!ended) TerminateProcess(processHandle.Get(), 1);
   outReader.join();
   errReader.join();
-  if (!ended) throw std::runtime_error(commandLine + " did not end within 30 s");
+  inWriter.join();
+  if (!ended) {
+    throw std::runtime_error(commandLine + " did not end within " + std::to_string(timeoutMilliseconds) + " ms");
+  }
   DWORD exitCode = 0;
   GetExitCodeProcess(processHandle.Get(), &exitCode);
   return ChildResult{exitCode, WithoutCarriageReturns(outText), WithoutCarriageReturns(errText)};
