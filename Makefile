@@ -2,8 +2,9 @@
 BUILD ?= build
 
 .PHONY: demo test build
+# The demo's options go in ARGS: make demo ARGS="--card 42 --interactive".
 demo:
-	@bash scripts/demo.sh $(BUILD)
+	@bash scripts/demo.sh $(BUILD) -- $(ARGS)
 test:
 	@bash scripts/test.sh $(BUILD)
 build:

@@ -1,8 +1,21 @@
 #!/usr/bin/env bash
-# Usage: demo.sh [build-dir]
-# Builds the plug-in and says where it is.
+# Usage: demo.sh [build-dir] [-- demo-option ...]   (default: build)
+#   bash scripts/demo.sh                         the whole flow
+#   bash scripts/demo.sh -- --card 42 --interactive
+#   bash scripts/demo.sh --help                  the demo's options
+#   make demo ARGS="--card 42"
+# Installs what is missing, builds the plug-in, the demo and the simulated reader, and
+# runs the demo under Wine: a virtual display, the build's Wine prefix and the reader's
+# stand-in DLLs. Screenshots go to <build-dir>/demo/. The exit code is the demo's.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-build="${1:-$root/build}"
-bash "$root/scripts/build.sh" "$build"
-echo "npTARVX.dll: $build/bin/npTARVX.dll"
+build="$root/build"
+if [ $# -gt 0 ] && [ "${1#-}" = "$1" ]; then
+  build="$1"
+  shift
+fi
+if [ $# -gt 0 ] && [ "$1" = "--" ]; then shift; fi
+build="$(mkdir -p "$build" && cd "$build" && pwd)"
+
+bash "$root/scripts/build.sh" "$build" npTARVX_demo
+exec "$root/scripts/with-wine.sh" "$build" "$root/scripts/wine-exec.sh" "$build/bin/npTARVX_demo.exe" "$@"
