@@ -71,6 +71,63 @@ void PrintScripts(const std::vector<std::string>& scripts, std::ostream& out) {
   for (const std::string& script : scripts) out << "  " << script << "\n";
 }
 
+// What a run brought: the scripts the page should have received and those it did, the
+// pictures the window showed, the screenshots.
+struct Outcome {
+  std::vector<std::string> expected;
+  std::vector<std::string> received;
+  std::vector<PictureCheck> pictures;
+  std::vector<std::string> screenshots;
+};
+
+// The flow from loading the plug-in to unloading it. Throws std::exception when the demo
+// cannot go on (the plug-in or the simulated reader missing, a file not written).
+Outcome RunFlow(const DemoOptions& options, const nphost::BrowserProfile& profile, const std::string& pluginPath,
+                std::istream& input, std::ostream& out) {
+  const std::vector<std::uint32_t> cards = options.cards.empty() ? DefaultCards() : options.cards;
+  const std::string outputDirectory = OutputDirectory(options);
+  std::filesystem::create_directories(outputDirectory);
+  Outcome outcome;
+  outcome.screenshots = {JoinPath(outputDirectory, "listening.png"), JoinPath(outputDirectory, "unplugged.png")};
+
+  EventLog log(out);
+  DemoSession session(log, profile);
+  session.Start(pluginPath, options.width, options.height);
+  outcome.pictures.push_back({"before the reader is plugged in", StatusPicture::Idle, session.Look()});
+  for (const Step& step : StepsWhileListening(cards)) session.Run(step);
+  outcome.pictures.push_back(
+      {"listening.png (reader plugged in)", StatusPicture::Listening, session.Screenshot(outcome.screenshots[0])});
+  if (options.interactive) RunInteractive(session, cards.size(), input, out);
+  if (session.ReaderPluggedIn()) session.Run(PullOutStep());
+  outcome.pictures.push_back(
+      {"unplugged.png (reader pulled out)", StatusPicture::Idle, session.Screenshot(outcome.screenshots[1])});
+  session.Finish();
+  outcome.expected = options.expectedScripts.empty() ? session.ExpectedScripts() : options.expectedScripts;
+  outcome.received = session.ReceivedScripts();
+  return outcome;
+}
+
+int Report(const Outcome& outcome, std::ostream& out, std::ostream& err) {
+  const PageVerdict verdict = CompareScripts(outcome.expected, outcome.received);
+  const bool picturesOk = PicturesAsExpected(outcome.pictures, err);
+  out << "\n";
+  if (verdict.ok) {
+    out << "The page received the " << outcome.received.size() << " scripts it should have, in order:\n";
+    PrintScripts(outcome.received, out);
+  } else {
+    out << "The page should have received:\n";
+    PrintScripts(outcome.expected, out);
+    out << "It received:\n";
+    PrintScripts(outcome.received, out);
+    err << "npTARVX_demo: " << verdict.problem << "\n";
+  }
+  out << "Screenshots of the plug-in window: " << DisplayPath(outcome.screenshots[0]) << ", "
+      << DisplayPath(outcome.screenshots[1]) << "\n";
+  const bool passed = verdict.ok && picturesOk;
+  out << (passed ? "Demo passed.\n" : "Demo FAILED.\n") << std::flush;
+  return passed ? kDemoPassed : kDemoFailed;
+}
+
 }  // namespace
 
 int RunDemo(const DemoOptions& options, std::istream& input, std::ostream& out, std::ostream& err) {
@@ -88,55 +145,17 @@ int RunDemo(const DemoOptions& options, std::istream& input, std::ostream& out, 
     err << "npTARVX_demo: no plug-in at " << DisplayPath(pluginPath) << " (make demo builds it)\n";
     return kDemoCouldNotRun;
   }
-  const std::vector<std::uint32_t> cards = options.cards.empty() ? DefaultCards() : options.cards;
-  const std::string outputDirectory = OutputDirectory(options);
 
   out << "npTARVX demo: the plug-in in a small browser host, with a simulated card reader.\n"
       << "Times are milliseconds since the start; 'page' lines are the scripts the plug-in\n"
       << "evaluated in the page.\n\n"
       << std::flush;
-  EventLog log(out);
-  std::vector<std::string> expected;
-  std::vector<std::string> received;
-  std::vector<PictureCheck> pictures;
   try {
-    std::filesystem::create_directories(outputDirectory);
-    DemoSession session(log, profile);
-    session.Start(pluginPath, options.width, options.height);
-    pictures.push_back({"before the reader is plugged in", StatusPicture::Idle, session.Look()});
-    for (const Step& step : StepsWhileListening(cards)) session.Run(step);
-    const std::string listening = JoinPath(outputDirectory, "listening.png");
-    pictures.push_back({"listening.png (reader plugged in)", StatusPicture::Listening, session.Screenshot(listening)});
-    if (options.interactive) RunInteractive(session, cards.size(), input, out);
-    if (session.ReaderPluggedIn()) session.Run(PullOutStep());
-    const std::string unplugged = JoinPath(outputDirectory, "unplugged.png");
-    pictures.push_back({"unplugged.png (reader pulled out)", StatusPicture::Idle, session.Screenshot(unplugged)});
-    session.Finish();
-    expected = options.expectedScripts.empty() ? session.ExpectedScripts() : options.expectedScripts;
-    received = session.ReceivedScripts();
+    return Report(RunFlow(options, profile, pluginPath, input, out), out, err);
   } catch (const std::exception& error) {
     err << "npTARVX_demo: " << error.what() << "\n";
     return kDemoCouldNotRun;
   }
-
-  const PageVerdict verdict = CompareScripts(expected, received);
-  const bool picturesOk = PicturesAsExpected(pictures, err);
-  out << "\n";
-  if (verdict.ok) {
-    out << "The page received the " << received.size() << " scripts it should have, in order:\n";
-    PrintScripts(received, out);
-  } else {
-    out << "The page should have received:\n";
-    PrintScripts(expected, out);
-    out << "It received:\n";
-    PrintScripts(received, out);
-    err << "npTARVX_demo: " << verdict.problem << "\n";
-  }
-  out << "Screenshots of the plug-in window: " << DisplayPath(JoinPath(outputDirectory, "listening.png")) << ", "
-      << DisplayPath(JoinPath(outputDirectory, "unplugged.png")) << "\n";
-  const bool passed = verdict.ok && picturesOk;
-  out << (passed ? "Demo passed.\n" : "Demo FAILED.\n") << std::flush;
-  return passed ? kDemoPassed : kDemoFailed;
 }
 
 int RunDemo(const std::vector<std::string>& arguments, std::istream& input, std::ostream& out, std::ostream& err) {
