@@ -33,3 +33,9 @@ release:
 # Builds and runs the benchmarks under Wine and prints their figures (docs/PERFORMANCE.md).
 bench:
 	@bash scripts/bench.sh $(BUILD)
+
+.PHONY: soak
+# The soak under faults at full size (many minutes): handle, GDI object and thread counts
+# back to their baseline and every card right, under Wine; prints a table (scripts/soak.sh).
+soak:
+	@bash scripts/soak.sh $(BUILD)

@@ -134,6 +134,13 @@ HostedInstance& Browser::Embed(const EmbedOptions& options) {
   return instance;
 }
 
+void Browser::Remove(HostedInstance& instance) {
+  if (!instance.IsDestroyed()) return;
+  m_instances.erase(std::remove_if(m_instances.begin(), m_instances.end(),
+                                   [&](const std::unique_ptr<HostedInstance>& held) { return held.get() == &instance; }),
+                    m_instances.end());
+}
+
 HostedInstance* Browser::Find(NPP npp) const {
   if (npp == nullptr) return nullptr;
   for (const auto& instance : m_instances) {

@@ -88,6 +88,9 @@ class Browser {
   HostedInstance& Embed(const EmbedOptions& options = EmbedOptions{});
   NPError LastNewResult() const { return m_lastNewResult; }
   NPError LastSetWindowResult() const { return m_lastSetWindowResult; }
+  // Takes a destroyed instance's element off the page, its window with it, as a page
+  // does when it removes the element. Does nothing for an instance still alive.
+  void Remove(HostedInstance& instance);
   HostedInstance* Find(NPP npp) const;
   std::vector<HostedInstance*> LiveInstances() const;
 

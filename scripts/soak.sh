@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Usage: soak.sh [build-dir] [soak options...]   (default: build; see tests/soak/main.cpp)
+# Builds, then runs the soak under faults at full size under Wine: 1,000 unplug/replug
+# cycles, 200 instances, 10,000 paints and 100,000 reports, with two instances on the page
+# throughout. Prints a table of handle, GDI object and thread counts, cards and times;
+# exits non-zero if anything did not hold. Takes many minutes; the test command runs a
+# shortened one (plugin_soak_short).
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="${1:-$root/build}"
+shift || true
+bash "$root/scripts/build.sh" "$build"
+build="$(cd "$build" && pwd)"
+echo "soak: load average $(cut -d' ' -f1-3 /proc/loadavg)"
+exec "$root/scripts/with-wine.sh" "$build" \
+  bash -c 'cd "$1" && shift && exec "$@"' soak "$build/bin" \
+  "$root/scripts/wine-exec.sh" "$build/bin/plugin_soak.exe" "$@"

@@ -1,0 +1,194 @@
+#include "tests/soak/ResourceInventory.h"
+
+#include <windows.h>
+#include <winternl.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+// Not declared by the platform headers; exported by ntdll on Windows and under Wine.
+extern "C" NTSTATUS NTAPI NtQueryEvent(HANDLE event, int informationClass, PVOID information, ULONG length,
+                                       PULONG returnLength);
+
+namespace {
+
+// The handles come from the system's handle list (one call; Wine answers it too), or,
+// where that is refused, by probing values as tests/support does. GDI objects come from
+// the table the PEB points to (Wine keeps it where Windows keeps the shared one), an entry
+// being live when its type byte is set.
+constexpr std::uintptr_t kMissesBeforeStop = 8192;
+constexpr int kSystemHandleInformation = 16;
+constexpr std::size_t kPebGdiTableOffset = 0x94;
+constexpr std::size_t kGdiTableEntries = 65536;
+constexpr std::size_t kGdiEntrySize = 24;
+constexpr std::size_t kGdiEntryUniqueOffset = 12;
+constexpr std::size_t kGdiEntryTypeOffset = 14;
+
+// One entry of the system's handle list, as laid out for 32-bit processes.
+struct SystemHandleEntry {
+  ULONG processId;
+  BYTE objectType;
+  BYTE flags;
+  USHORT value;
+  PVOID object;
+  ULONG access;
+};
+
+bool ListHandlesFromSystem(std::vector<std::uintptr_t>& values) {
+  std::vector<unsigned char> buffer(64 * 1024);
+  for (;;) {
+    ULONG length = 0;
+    const NTSTATUS status =
+        NtQuerySystemInformation(static_cast<SYSTEM_INFORMATION_CLASS>(kSystemHandleInformation), buffer.data(),
+                                 static_cast<ULONG>(buffer.size()), &length);
+    constexpr NTSTATUS kInfoLengthMismatch = static_cast<NTSTATUS>(0xC0000004L);
+    if (status == kInfoLengthMismatch && buffer.size() < (64u << 20)) {
+      buffer.resize(buffer.size() * 2);
+      continue;
+    }
+    if (status != 0) return false;
+    ULONG count = 0;
+    std::memcpy(&count, buffer.data(), sizeof count);
+    const DWORD self = GetCurrentProcessId();
+    for (ULONG i = 0; i < count; ++i) {
+      SystemHandleEntry entry;
+      std::memcpy(&entry, buffer.data() + sizeof(ULONG) + i * sizeof entry, sizeof entry);
+      if (entry.processId == self) values.push_back(entry.value);
+    }
+    return true;
+  }
+}
+
+std::vector<std::uintptr_t> ListHandles() {
+  std::vector<std::uintptr_t> values;
+  if (ListHandlesFromSystem(values)) return values;
+  values.clear();
+  std::uintptr_t misses = 0;
+  for (std::uintptr_t value = 4; misses < kMissesBeforeStop; value += 4) {
+    DWORD flags = 0;
+    if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) {
+      values.push_back(value);
+      misses = 0;
+    } else {
+      ++misses;
+    }
+  }
+  return values;
+}
+
+std::string TypeName(HANDLE handle) {
+  alignas(8) unsigned char buffer[512] = {};
+  ULONG length = 0;
+  if (NtQueryObject(handle, ObjectTypeInformation, buffer, sizeof buffer, &length) != 0) return "?";
+  PUBLIC_OBJECT_TYPE_INFORMATION information;
+  std::memcpy(&information, buffer, sizeof information);
+  std::string name;
+  for (USHORT i = 0; i < information.TypeName.Length / sizeof(WCHAR); ++i) {
+    name.push_back(static_cast<char>(information.TypeName.Buffer[i]));
+  }
+  return name;
+}
+
+// Events are told apart by their reset type: NotificationEvent (manual) is 0,
+// SynchronizationEvent (auto) 1.
+std::string KindOf(HANDLE handle) {
+  const std::string type = TypeName(handle);
+  if (type != "Event") return type;
+  struct {
+    int type;
+    LONG state;
+  } basic{};
+  constexpr int kEventBasicInformation = 0;
+  if (NtQueryEvent(handle, kEventBasicInformation, &basic, sizeof basic, nullptr) != 0) return type;
+  return basic.type == 0 ? "Event (manual reset)" : "Event (auto reset)";
+}
+
+const unsigned char* GdiTable() {
+  PROCESS_BASIC_INFORMATION basic{};
+  if (NtQueryInformationProcess(GetCurrentProcess(), ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0 ||
+      basic.PebBaseAddress == nullptr) {
+    return nullptr;
+  }
+  const unsigned char* table = nullptr;
+  std::memcpy(&table, reinterpret_cast<const unsigned char*>(basic.PebBaseAddress) + kPebGdiTableOffset, sizeof table);
+  return table;
+}
+
+constexpr unsigned kTableTypeFlag = 0x100;
+
+std::string GdiTypeName(unsigned type) {
+  if ((type & kTableTypeFlag) != 0) {
+    char text[24];
+    std::snprintf(text, sizeof text, "table type 0x%02x", type & 0xFF);
+    return text;
+  }
+  switch (type) {
+    case OBJ_DC: return "DC";
+    case OBJ_MEMDC: return "memory DC";
+    case OBJ_BITMAP: return "bitmap";
+    case OBJ_BRUSH: return "brush";
+    case OBJ_PEN: return "pen";
+    case OBJ_FONT: return "font";
+    case OBJ_REGION: return "region";
+    case OBJ_PAL: return "palette";
+    default: return "type " + std::to_string(type);
+  }
+}
+
+std::string Hex(std::uintptr_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%lx", static_cast<unsigned long>(value));
+  return text;
+}
+
+}  // namespace
+
+ResourceInventory TakeInventory() {
+  ResourceInventory inventory;
+  for (const std::uintptr_t value : ListHandles()) inventory.handles[value] = KindOf(reinterpret_cast<HANDLE>(value));
+  if (const unsigned char* table = GdiTable()) {
+    for (std::size_t i = 0; i < kGdiTableEntries; ++i) {
+      const unsigned char* entry = table + i * kGdiEntrySize;
+      if (entry[kGdiEntryTypeOffset] == 0) continue;
+      std::uint16_t unique = 0;
+      std::memcpy(&unique, entry + kGdiEntryUniqueOffset, sizeof unique);
+      const std::uintptr_t handle = i | (static_cast<std::uintptr_t>(unique) << 16);
+      const DWORD type = GetObjectType(reinterpret_cast<HGDIOBJ>(handle));
+      // Objects the process cannot select (Wine's own) answer 0: their table type is kept.
+      inventory.gdiObjects[handle] = type != 0 ? type : kTableTypeFlag | entry[kGdiEntryTypeOffset];
+    }
+  }
+  return inventory;
+}
+
+bool IsLockObject(const std::string& kind) { return kind == "Event (auto reset)" || kind == "Semaphore"; }
+
+int CountLockObjects(const ResourceInventory& inventory) {
+  int locks = 0;
+  for (const auto& entry : inventory.handles) locks += IsLockObject(entry.second) ? 1 : 0;
+  return locks;
+}
+
+std::string DescribeChange(const ResourceInventory& before, const ResourceInventory& after, bool locksOnly) {
+  std::string text;
+  const auto note = [&](const std::string& line) { text += (text.empty() ? "" : "; ") + line; };
+  const auto handles = [&](const ResourceInventory& from, const ResourceInventory& without, const char* sign) {
+    for (const auto& [value, kind] : from.handles) {
+      if (without.handles.count(value) == 0 && (!locksOnly || IsLockObject(kind))) {
+        note(std::string(sign) + " handle " + Hex(value) + " " + kind);
+      }
+    }
+  };
+  handles(after, before, "+");
+  handles(before, after, "-");
+  if (locksOnly) return text;
+  for (const auto& [handle, type] : after.gdiObjects) {
+    if (before.gdiObjects.count(handle) == 0) note("+ GDI " + Hex(handle) + " " + GdiTypeName(type));
+  }
+  for (const auto& [handle, type] : before.gdiObjects) {
+    if (after.gdiObjects.count(handle) == 0) note("- GDI " + Hex(handle) + " " + GdiTypeName(type));
+  }
+  return text;
+}
