@@ -12,6 +12,7 @@ build="$(cd "$build" && pwd)"
 benchmarks=(
   "reader_latency_benchmark 2000 10"
   "status_image_benchmark"
+  "plugin_benchmark 2000 30 10000"
 )
 commands=()
 for entry in "${benchmarks[@]}"; do
@@ -20,5 +21,10 @@ for entry in "${benchmarks[@]}"; do
     commands+=("echo; echo \"== $entry\"; \"$root/scripts/wine-exec.sh\" \"$build/bin/$program.exe\" ${entry#"$program"}")
   fi
 done
+# Decoding is measured natively, with Google Benchmark.
+if [ -x "$build/native/bin/decode_benchmark" ]; then
+  echo "== decode_benchmark (native)"
+  "$build/native/bin/decode_benchmark" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+fi
 joined="$(printf '%s && ' "${commands[@]}")"
 exec "$root/scripts/with-wine.sh" "$build" bash -c "${joined% && }"

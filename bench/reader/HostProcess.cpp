@@ -61,8 +61,34 @@ long FieldValue(const std::string& text, const std::string& key) {
 
 }  // namespace
 
-long CountContextSwitches() {
+long LinuxProcessId() {
   static const long process = FindLinuxProcess();
+  return process;
+}
+
+std::vector<long> LinuxThreads() {
+  std::vector<long> tasks;
+  if (LinuxProcessId() < 0) return tasks;
+  WIN32_FIND_DATAA entry;
+  const HANDLE search = FindFirstFileA(("Z:\\proc\\" + std::to_string(LinuxProcessId()) + "\\task\\*").c_str(), &entry);
+  if (search == INVALID_HANDLE_VALUE) return tasks;
+  do {
+    if (std::isdigit(static_cast<unsigned char>(entry.cFileName[0]))) tasks.push_back(std::atol(entry.cFileName));
+  } while (FindNextFileA(search, &entry));
+  FindClose(search);
+  return tasks;
+}
+
+long ContextSwitchesOfThread(long task) {
+  if (LinuxProcessId() < 0) return -1;
+  const std::string status = ReadWholeFile("Z:\\proc\\" + std::to_string(LinuxProcessId()) + "\\task\\" +
+                                           std::to_string(task) + "\\status");
+  if (status.empty()) return -1;
+  return FieldValue(status, "voluntary_ctxt_switches") + FieldValue(status, "nonvoluntary_ctxt_switches");
+}
+
+long CountContextSwitches() {
+  const long process = LinuxProcessId();
   if (process < 0) return -1;
   const std::string tasks = "Z:\\proc\\" + std::to_string(process) + "\\task\\";
   WIN32_FIND_DATAA entry;

@@ -1,5 +1,7 @@
 #include "tests/soak/ResourceInventory.h"
 
+#include "tests/support/GdiHandleTable.h"
+
 #include <windows.h>
 #include <winternl.h>
 
@@ -16,15 +18,9 @@ namespace {
 
 // The handles come from the system's handle list (one call; Wine answers it too), or,
 // where that is refused, by probing values as tests/support does. GDI objects come from
-// the table the PEB points to (Wine keeps it where Windows keeps the shared one), an entry
-// being live when its type byte is set.
+// Wine's handle table (tests/support).
 constexpr std::uintptr_t kMissesBeforeStop = 8192;
 constexpr int kSystemHandleInformation = 16;
-constexpr std::size_t kPebGdiTableOffset = 0x94;
-constexpr std::size_t kGdiTableEntries = 65536;
-constexpr std::size_t kGdiEntrySize = 24;
-constexpr std::size_t kGdiEntryUniqueOffset = 12;
-constexpr std::size_t kGdiEntryTypeOffset = 14;
 
 // One entry of the system's handle list, as laid out for 32-bit processes.
 struct SystemHandleEntry {
@@ -105,17 +101,6 @@ std::string KindOf(HANDLE handle) {
   return basic.type == 0 ? "Event (manual reset)" : "Event (auto reset)";
 }
 
-const unsigned char* GdiTable() {
-  PROCESS_BASIC_INFORMATION basic{};
-  if (NtQueryInformationProcess(GetCurrentProcess(), ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0 ||
-      basic.PebBaseAddress == nullptr) {
-    return nullptr;
-  }
-  const unsigned char* table = nullptr;
-  std::memcpy(&table, reinterpret_cast<const unsigned char*>(basic.PebBaseAddress) + kPebGdiTableOffset, sizeof table);
-  return table;
-}
-
 constexpr unsigned kTableTypeFlag = 0x100;
 
 std::string GdiTypeName(unsigned type) {
@@ -148,17 +133,10 @@ std::string Hex(std::uintptr_t value) {
 ResourceInventory TakeInventory() {
   ResourceInventory inventory;
   for (const std::uintptr_t value : ListHandles()) inventory.handles[value] = KindOf(reinterpret_cast<HANDLE>(value));
-  if (const unsigned char* table = GdiTable()) {
-    for (std::size_t i = 0; i < kGdiTableEntries; ++i) {
-      const unsigned char* entry = table + i * kGdiEntrySize;
-      if (entry[kGdiEntryTypeOffset] == 0) continue;
-      std::uint16_t unique = 0;
-      std::memcpy(&unique, entry + kGdiEntryUniqueOffset, sizeof unique);
-      const std::uintptr_t handle = i | (static_cast<std::uintptr_t>(unique) << 16);
-      const DWORD type = GetObjectType(reinterpret_cast<HGDIOBJ>(handle));
-      // Objects the process cannot select (Wine's own) answer 0: their table type is kept.
-      inventory.gdiObjects[handle] = type != 0 ? type : kTableTypeFlag | entry[kGdiEntryTypeOffset];
-    }
+  for (const TestSupport::GdiTableEntry& entry : TestSupport::ReadGdiHandleTable()) {
+    const DWORD type = GetObjectType(reinterpret_cast<HGDIOBJ>(entry.handle));
+    // Objects the process cannot select (Wine's own) answer 0: their table type is kept.
+    inventory.gdiObjects[entry.handle] = type != 0 ? type : kTableTypeFlag | entry.type;
   }
   return inventory;
 }

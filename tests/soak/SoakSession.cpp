@@ -234,7 +234,7 @@ void SoakSession::SendTooLong(const Report& report) {
   Settle();
   m_reader->SendReport(report.bytes);
   const Report probe = m_reports.ValidCard();
-  ++m_reportsSent[static_cast<int>(ReportKind::ValidCard)];
+  ++m_probeCards;
   m_ledger.Present(probe.cardNumber, {}, std::vector<int>(m_listening.begin(), m_listening.end()));
   m_reader->SendReport(probe.bytes);
   const auto showedProbe = [&] {

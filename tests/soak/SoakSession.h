@@ -81,6 +81,8 @@ class SoakSession {
   // How the listen threads took such reports: listening ended, or went on.
   std::size_t ListenersLostToLongReports() const { return m_listenersLost; }
   std::size_t ListenersKeptThroughLongReports() const { return m_listenersKept; }
+  // The cards sent after such reports to tell the two apart.
+  std::size_t ProbeCards() const { return m_probeCards; }
   // Pluggings after which an instance found no free pipe to open and needed another
   // arrival to listen.
   std::size_t ArrivalsRepeated() const { return m_arrivalsRepeated; }
@@ -131,5 +133,6 @@ class SoakSession {
   std::map<int, std::uint32_t> m_lastShown;
   std::size_t m_listenersLost = 0;
   std::size_t m_listenersKept = 0;
+  std::size_t m_probeCards = 0;
   std::size_t m_arrivalsRepeated = 0;
 };
