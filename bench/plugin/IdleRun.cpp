@@ -11,23 +11,28 @@
 
 namespace {
 
-double Seconds(const FILETIME& time) {
+// CPU times in the system's 100 ns units, subtracted before they become seconds.
+ULONGLONG Units(const FILETIME& time) {
   ULARGE_INTEGER value;
   value.LowPart = time.dwLowDateTime;
   value.HighPart = time.dwHighDateTime;
-  return static_cast<double>(value.QuadPart) / 1e7;
+  return value.QuadPart;
 }
 
-double ProcessCpu() {
+ULONGLONG ProcessCpu() {
   FILETIME creation, exit, kernel, user;
   GetProcessTimes(GetCurrentProcess(), &creation, &exit, &kernel, &user);
-  return Seconds(kernel) + Seconds(user);
+  return Units(kernel) + Units(user);
 }
 
-double ThreadCpu(HANDLE thread) {
+ULONGLONG ThreadCpu(HANDLE thread) {
   FILETIME creation, exit, kernel, user;
-  if (!GetThreadTimes(thread, &creation, &exit, &kernel, &user)) return -1;
-  return Seconds(kernel) + Seconds(user);
+  GetThreadTimes(thread, &creation, &exit, &kernel, &user);
+  return Units(kernel) + Units(user);
+}
+
+double SecondsBetween(ULONGLONG before, ULONGLONG after) {
+  return after > before ? static_cast<double>(after - before) / 1e7 : 0.0;
 }
 
 template <typename T>
@@ -60,16 +65,24 @@ ThreadSnapshot TakeThreadSnapshot() {
   return snapshot;
 }
 
-IdleFigures MeasureIdle(const ThreadSnapshot& beforeAttach, const ThreadSnapshot& afterAttach, DWORD seconds) {
-  const std::set<DWORD> listenIds = Added(beforeAttach.windowsIds, afterAttach.windowsIds);
-  const std::set<long> listenTasks = Added(beforeAttach.linuxTasks, afterAttach.linuxTasks);
+ListenThread FindListenThread(const ThreadSnapshot& beforeAttach, const ThreadSnapshot& afterAttach) {
+  const std::set<DWORD> ids = Added(beforeAttach.windowsIds, afterAttach.windowsIds);
+  const std::set<long> tasks = Added(beforeAttach.linuxTasks, afterAttach.linuxTasks);
+  ListenThread listen;
+  listen.threadsAdded = static_cast<int>(ids.size());
+  if (ids.size() == 1) listen.windowsId = *ids.begin();
+  if (tasks.size() == 1) listen.linuxTask = *tasks.begin();
+  return listen;
+}
+
+IdleFigures MeasureIdle(const ListenThread& listen, DWORD seconds) {
   kelmar::Win32::UniqueHandle listenThread(
-      listenIds.size() == 1 ? OpenThread(THREAD_QUERY_INFORMATION, FALSE, *listenIds.begin()) : nullptr);
-  const long listenTask = listenTasks.size() == 1 ? *listenTasks.begin() : -1;
+      listen.windowsId != 0 ? OpenThread(THREAD_QUERY_INFORMATION, FALSE, listen.windowsId) : nullptr);
+  const long listenTask = listen.linuxTask;
 
   IdleFigures figures;
-  const double processBefore = ProcessCpu();
-  const double threadBefore = listenThread ? ThreadCpu(listenThread.Get()) : -1;
+  const ULONGLONG processBefore = ProcessCpu();
+  const ULONGLONG threadBefore = listenThread ? ThreadCpu(listenThread.Get()) : 0;
   const std::map<long, long> switchesBefore = SwitchesByTask();
   const ULONGLONG start = GetTickCount64();
   const ULONGLONG deadline = GetTickCount64() + seconds * 1000ULL;
@@ -83,8 +96,8 @@ IdleFigures MeasureIdle(const ThreadSnapshot& beforeAttach, const ThreadSnapshot
   }
   figures.seconds = static_cast<double>(GetTickCount64() - start) / 1000.0;
   const std::map<long, long> switchesAfter = SwitchesByTask();
-  figures.processCpu = ProcessCpu() - processBefore;
-  if (listenThread) figures.listenThreadCpu = ThreadCpu(listenThread.Get()) - threadBefore;
+  figures.processCpu = SecondsBetween(processBefore, ProcessCpu());
+  if (listenThread) figures.listenThreadCpu = SecondsBetween(threadBefore, ThreadCpu(listenThread.Get()));
   if (!switchesBefore.empty()) {
     figures.otherThreadSwitches = 0;
     for (const auto& [task, after] : switchesAfter) {

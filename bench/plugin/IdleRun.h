@@ -15,6 +15,15 @@ struct ThreadSnapshot {
 };
 ThreadSnapshot TakeThreadSnapshot();
 
+// The listen thread: the one thread that appeared between two snapshots taken around an
+// instance's attaching. Ids are 0 and -1 when it cannot be told.
+struct ListenThread {
+  DWORD windowsId = 0;
+  long linuxTask = -1;
+  int threadsAdded = 0;
+};
+ListenThread FindListenThread(const ThreadSnapshot& beforeAttach, const ThreadSnapshot& afterAttach);
+
 struct IdleFigures {
   double seconds = 0;
   double processCpu = 0;             // s; Wine's clock moves in 10 ms steps
@@ -25,6 +34,5 @@ struct IdleFigures {
   int messagesToBrowserThread = 0;   // anything the browser's thread was woken for
 };
 
-// Idles the calling (browser's) thread in its message wait for `seconds`; the listen
-// thread is the one thread that appeared between `beforeAttach` and `afterAttach`.
-IdleFigures MeasureIdle(const ThreadSnapshot& beforeAttach, const ThreadSnapshot& afterAttach, DWORD seconds);
+// Idles the calling (browser's) thread in its message wait for `seconds`.
+IdleFigures MeasureIdle(const ListenThread& listen, DWORD seconds);

@@ -84,9 +84,12 @@ void PrintLatency(const LatencyFigures& latency) {
 
 void PrintIdle(const IdleFigures& idle) {
   std::printf("\nlistening idle for %.1f s:\n", idle.seconds);
-  std::printf("  process CPU %.3f s (Wine's clock moves in 10 ms steps; target under 0.010 s)\n",
-              std::max(0.0, idle.processCpu));
-  if (idle.listenThreadCpu >= 0) std::printf("  listen thread CPU %.3f s\n", idle.listenThreadCpu);
+  std::printf("  process CPU %.3f s (Wine's clock moves in 10 ms steps; target under 0.010 s)\n", idle.processCpu);
+  if (idle.listenThreadCpu >= 0) {
+    std::printf("  listen thread CPU %.3f s\n", idle.listenThreadCpu);
+  } else {
+    std::printf("  listen thread CPU: not available (the thread was not told apart)\n");
+  }
   if (idle.listenThreadSwitches >= 0) {
     std::printf("  wake-ups (context switches) of the listen thread: %ld (target 0)\n", idle.listenThreadSwitches);
   } else {
@@ -100,8 +103,8 @@ void PrintIdle(const IdleFigures& idle) {
 }
 
 void PrintPaints(const PaintFigures& paints) {
-  std::printf("\none WM_PAINT (RedrawWindow with RDW_UPDATENOW), us; device contexts made during %s\n",
-              "2000 further paints, seen by a thread watching the GDI table:");
+  std::printf("\none WM_PAINT (UpdateWindow after InvalidateRect, paints 1 ms apart), us; and the device contexts\n"
+              "made during 2000 further paints, seen by a thread watching the GDI table:\n");
   for (const PaintVariant& variant : paints.variants) {
     std::printf("  %-58s %s; DCs made %d (%d scans)\n", variant.name.c_str(), Describe(variant.time, "us", 1).c_str(),
                 variant.newDCs, variant.scans);
@@ -142,12 +145,19 @@ int main(int argc, char** argv) {
   const ThreadSnapshot beforeAttach = TakeThreadSnapshot();
   nphost::HostedInstance& instance = browser.Embed();
   if (!reader.WaitForOpenHandles(1)) return Fail("the plug-in does not listen");
-  const ThreadSnapshot afterAttach = TakeThreadSnapshot();
+  const ListenThread listen = FindListenThread(beforeAttach, TakeThreadSnapshot());
+  if (listen.windowsId == 0) std::printf("%d threads appeared with the instance\n", listen.threadsAdded);
 
+  const long switchesBefore = ContextSwitchesOfThread(listen.linuxTask);
   PrintLatency(MeasureLatency(browser, reader, floorDevice, cards));
+  // The same counter as in the idle figures below, where it must stay still.
+  if (switchesBefore >= 0) {
+    std::printf("  wake-ups (context switches) of the listen thread meanwhile: %ld\n",
+                ContextSwitchesOfThread(listen.linuxTask) - switchesBefore);
+  }
   std::fflush(stdout);
   floorDevice.Unplug();
-  PrintIdle(MeasureIdle(beforeAttach, afterAttach, idleSeconds));
+  PrintIdle(MeasureIdle(listen, idleSeconds));
   std::fflush(stdout);
   PrintPaints(MeasurePaints(browser.PageWindow(), instance.Window(), browser.Library()->Module(), paints));
   std::printf("\nload average after: %s\n", LoadAverage().c_str());
