@@ -21,6 +21,10 @@ for entry in "${benchmarks[@]}"; do
     commands+=("echo; echo \"== $entry\"; \"$root/scripts/wine-exec.sh\" \"$build/bin/$program.exe\" ${entry#"$program"}")
   fi
 done
+# Which device contexts the plug-in makes while it paints, from Wine's relay trace.
+if [ -f "$build/bin/plugin_benchmark.exe" ]; then
+  commands+=("echo; echo \"== count_dc_creations\"; bash \"$root/bench/plugin/count_dc_creations.sh\" \"$build\" 1000")
+fi
 # Decoding is measured natively, with Google Benchmark.
 if [ -x "$build/native/bin/decode_benchmark" ]; then
   echo "== decode_benchmark (native)"

@@ -1,21 +1,16 @@
 #include "bench/plugin/PaintRun.h"
 
-#include <process.h>
-
-#include <atomic>
 #include <set>
 #include <vector>
 
 #include "res/ResourceIds.h"
 #include "tests/support/GdiHandleTable.h"
 #include "tests/support/ResourceCounters.h"
-#include "win32/Event.h"
 #include "win32/UniqueResource.h"
 
 namespace {
 
 constexpr int kBlock = 100;
-constexpr int kWatchedPaints = 2000;
 constexpr DWORD kPauseMilliseconds = 1;
 
 HMODULE g_pictures = nullptr;  // the plug-in library, for the pictures of the windows below
@@ -88,56 +83,6 @@ unsigned DeviceContextType() {
   return TestSupport::GdiTableTypeOf(probe.Get());
 }
 
-// A thread that scans the GDI table for device contexts over and over while paints go on,
-// and counts those it has not seen before.
-class DCWatch {
- public:
-  DCWatch(unsigned dcType, std::set<std::uintptr_t> known)
-      : m_type(dcType), m_known(std::move(known)), m_stop(false) {
-    m_thread.Reset(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &DCWatch::Run, this, 0, nullptr)));
-  }
-  ~DCWatch() { Stop(); }
-  DCWatch(const DCWatch&) = delete;
-  DCWatch& operator=(const DCWatch&) = delete;
-
-  void Stop() {
-    m_stop.Set();
-    if (m_thread) WaitForSingleObject(m_thread.Get(), INFINITE);
-    m_thread.Reset();
-  }
-  int NewDCs() const { return static_cast<int>(m_seen.size()); }
-  int Scans() const { return m_scans; }
-
- private:
-  static unsigned __stdcall Run(void* self) {
-    auto* watch = static_cast<DCWatch*>(self);
-    while (WaitForSingleObject(watch->m_stop.GetHandle(), 0) == WAIT_TIMEOUT) {
-      for (const std::uintptr_t handle : DeviceContexts(watch->m_type)) {
-        if (watch->m_known.count(handle) == 0) watch->m_seen.insert(handle);
-      }
-      ++watch->m_scans;
-    }
-    return 0;
-  }
-
-  unsigned m_type;
-  std::set<std::uintptr_t> m_known;
-  std::set<std::uintptr_t> m_seen;
-  int m_scans = 0;
-  kelmar::Win32::CManualResetEvent m_stop;
-  kelmar::Win32::UniqueHandle m_thread;
-};
-
-// Paints under watch; the DCs the watch saw that were not there before.
-void Watch(HWND window, unsigned dcType, int& newDCs, int& scans) {
-  if (dcType == 0) return;
-  DCWatch watch(dcType, DeviceContexts(dcType));
-  for (int i = 0; i < kWatchedPaints; ++i) PaintOnce(window);
-  watch.Stop();
-  newDCs = watch.NewDCs();
-  scans = watch.Scans();
-}
-
 }  // namespace
 
 PaintFigures MeasurePaints(HWND page, HWND pluginWindow, HMODULE plugin, int paints) {
@@ -167,9 +112,7 @@ PaintFigures MeasurePaints(HWND page, HWND pluginWindow, HMODULE plugin, int pai
   figures.gdiAfter = TestSupport::CountGdiObjects();
   figures.sameDCs = dcType != 0 && DeviceContexts(dcType) == dcsBefore;
   for (Window& window : windows) {
-    PaintVariant variant{window.name, Summarise(window.times)};
-    Watch(window.handle, dcType, variant.newDCs, variant.scans);
-    figures.variants.push_back(variant);
+    figures.variants.push_back(PaintVariant{window.name, Summarise(window.times)});
   }
   for (std::size_t i = 1; i < windows.size(); ++i) DestroyWindow(windows[i].handle);
   return figures;

@@ -1,5 +1,6 @@
 // What one WM_PAINT of the plug-in's window costs, beside windows that do parts of the
-// same work, and whether painting makes device contexts.
+// same work, and whether the device contexts are the same after the paints as before.
+// (Which calls make device contexts is counted by count_dc_creations.sh.)
 #pragma once
 
 #include <windows.h>
@@ -11,11 +12,7 @@
 
 struct PaintVariant {
   std::string name;
-  Summary time;   // one paint, us
-  // Device contexts that a thread watching the GDI table saw during further paints, beyond
-  // those there before, and how often it looked.
-  int newDCs = -1;
-  int scans = 0;
+  Summary time;  // one paint, us
 };
 
 struct PaintFigures {

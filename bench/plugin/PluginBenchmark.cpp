@@ -103,11 +103,9 @@ void PrintIdle(const IdleFigures& idle) {
 }
 
 void PrintPaints(const PaintFigures& paints) {
-  std::printf("\none WM_PAINT (UpdateWindow after InvalidateRect, paints 1 ms apart), us; and the device contexts\n"
-              "made during 2000 further paints, seen by a thread watching the GDI table:\n");
+  std::printf("\none WM_PAINT (UpdateWindow after InvalidateRect, paints 1 ms apart), us:\n");
   for (const PaintVariant& variant : paints.variants) {
-    std::printf("  %-58s %s; DCs made %d (%d scans)\n", variant.name.c_str(), Describe(variant.time, "us", 1).c_str(),
-                variant.newDCs, variant.scans);
+    std::printf("  %-58s %s\n", variant.name.c_str(), Describe(variant.time, "us", 1).c_str());
   }
   if (paints.variants.size() >= 2) {
     std::printf("  the plug-in's own part (p50 of its window less p50 of the second): %.1f us\n",
