@@ -1,10 +1,12 @@
 // The soak: the shipped npTARVX.dll in the browser host with the simulated reader, through
 // unplug/replug cycles, instances created and destroyed, paints and a flood of reports
 // good and bad, with two instances on the page all along. Nothing may crash or hang (a
-// watchdog ends a hung run with exit code 3); handle, GDI object and thread counts must
-// come back, phase by phase and at the end to the baseline taken after a warm-up
-// instance; every CardReaded must carry a card presented to its instance, and a card
-// presented after the last CardReaded had returned must be shown exactly once.
+// watchdog ends a hung run with exit code 3). Handle, GDI object and thread counts must
+// come back phase by phase, and at the end to the baseline taken after the warm-up; lock
+// objects, which the run-time's and Wine's locks make once on first contention, are
+// counted apart and may appear a few times, not by the hundred. Every CardReaded must
+// carry a card presented to its instance, and a card presented after the last CardReaded
+// had returned must be shown exactly once.
 //
 //   plugin_soak [--scale F] [--replugs N] [--instances N] [--paints N] [--reports N]
 //               [--seed N] [--timeout SECONDS]
