@@ -16,9 +16,10 @@ ResourceInventory TakeInventory();
 
 // Objects that locks make for themselves the first time two threads contend for them, and
 // keep as long as the lock lives: auto-reset events (the locks of the C++ run-time that
-// is linked into every binary here) and semaphores (Wine's critical sections and thread
-// pool). Nothing of this project creates either kind itself: its events are all
-// manual-reset.
+// is linked into every binary here) and semaphores (made by Wine for itself). The plug-in
+// creates neither kind itself: its events are all manual-reset. (The simulator's one
+// auto-reset event per device comes and goes with the device, whose pipes and thread are
+// counted with the other handles.)
 bool IsLockObject(const std::string& kind);
 int CountLockObjects(const ResourceInventory& inventory);
 // "+ handle 0x1a4 Event (manual reset); - GDI 0x4a0021 DC": what `after` has that
