@@ -26,7 +26,7 @@
 class SoakSession {
  public:
   static constexpr std::uint16_t kReaderReportLength = 17;
-  static constexpr std::size_t kFailuresBeforeGivingUp = 50;
+  static constexpr std::size_t kFailuresBeforeGivingUp = 20;
 
   // Loads the plug-in into a new browser. Throws std::runtime_error if it cannot.
   explicit SoakSession(std::uint32_t seed);

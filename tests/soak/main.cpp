@@ -90,7 +90,8 @@ class Soak {
     const PhaseFigures cardsBefore = Figures("", m_start);
     SoakCounts counts = instance.after;
     int rounds = 0;
-    for (int unchanged = 0; unchanged < kQuietWarmUpRounds && rounds < kMostWarmUpRounds; ++rounds) {
+    for (int unchanged = 0; unchanged < kQuietWarmUpRounds && rounds < kMostWarmUpRounds && !m_session.GivenUp();
+         ++rounds) {
       WarmUpRound();
       const SoakCounts after = m_session.QuietCounts(&m_baselineInventory);
       unchanged = SameCounts(after, counts) ? unchanged + 1 : 0;
@@ -111,7 +112,7 @@ class Soak {
     constexpr int kReplugs = 4;
     constexpr int kComingAndGoing = 6;
     for (int i = 0; i < kInstances; ++i) m_session.Embed();
-    for (int cycle = 0; cycle < kReplugs; ++cycle) {
+    for (int cycle = 0; cycle < kReplugs && !m_session.GivenUp(); ++cycle) {
       PresentSomeCards(m_session);
       for (int instance : m_session.Live()) m_session.ExpectPicture(instance, Picture::Listening, "in the warm-up");
       m_session.PullReader();
@@ -128,7 +129,7 @@ class Soak {
     // Instances coming and going one after another, each painted.
     m_session.Embed();
     m_session.Embed();
-    for (int i = 0; i < kComingAndGoing; ++i) {
+    for (int i = 0; i < kComingAndGoing && !m_session.GivenUp(); ++i) {
       const int added = m_session.Embed();
       PresentSpacedCard(m_session);
       m_session.ExpectPicture(added, Picture::Listening, "in the warm-up");
@@ -138,6 +139,7 @@ class Soak {
   }
 
   void RunPhase(const std::string& name, DWORD allowance, const std::function<void()>& body) {
+    if (m_session.GivenUp()) return;
     const nphost::Watchdog guard(std::max(kPhaseMinimumMilliseconds, allowance), "the soak's phase " + name);
     ResourceInventory inventoryBefore;
     const SoakCounts before = m_session.QuietCounts(&inventoryBefore);
