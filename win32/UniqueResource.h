@@ -81,6 +81,13 @@ struct DeviceNotificationTraits {
   static void Close(Type value) noexcept { UnregisterDeviceNotification(value); }
 };
 
+// Windows made with CreateWindowEx.
+struct WindowTraits {
+  using Type = HWND;
+  static Type Invalid() noexcept { return nullptr; }
+  static void Close(Type value) noexcept { DestroyWindow(value); }
+};
+
 // Events, threads, mutexes and other handles whose failure value is null.
 using UniqueHandle = UniqueResource<KernelHandleTraits>;
 // Handles from CreateFile, whose failure value is INVALID_HANDLE_VALUE.
@@ -89,6 +96,7 @@ using UniqueCreatedDC = UniqueResource<CreatedDCTraits>;
 using UniqueBitmap = UniqueResource<GdiObjectTraits<HBITMAP>>;
 using UniqueModule = UniqueResource<ModuleTraits>;
 using UniqueDeviceNotification = UniqueResource<DeviceNotificationTraits>;
+using UniqueWindow = UniqueResource<WindowTraits>;
 
 }  // namespace Win32
 }  // namespace kelmar

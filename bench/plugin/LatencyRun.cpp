@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "bench/plugin/FloorReader.h"
+#include "win32/UniqueResource.h"
 
 namespace {
 
@@ -41,15 +42,15 @@ bool PumpUntilArrived(const Arrival& arrival) {
   }
 }
 
-HWND MakeFloorWindow(Arrival& arrival) {
+kelmar::Win32::UniqueWindow MakeFloorWindow(Arrival& arrival) {
   WNDCLASSA windowClass{};
   windowClass.lpfnWndProc = &FloorWindowProcedure;
   windowClass.hInstance = GetModuleHandleA(nullptr);
   windowClass.lpszClassName = kFloorClass;
   RegisterClassA(&windowClass);
-  const HWND window =
-      CreateWindowExA(0, kFloorClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, GetModuleHandleA(nullptr), nullptr);
-  SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&arrival));
+  kelmar::Win32::UniqueWindow window(
+      CreateWindowExA(0, kFloorClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, GetModuleHandleA(nullptr), nullptr));
+  SetWindowLongPtrA(window.Get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&arrival));
   return window;
 }
 
@@ -66,12 +67,12 @@ LatencyFigures MeasureLatency(nphost::Browser& browser, const simreader::Device&
     page.arrived = true;
   });
   Arrival floor;
-  const HWND floorWindow = MakeFloorWindow(floor);
+  const kelmar::Win32::UniqueWindow floorWindow = MakeFloorWindow(floor);
   LatencyFigures figures;
   std::vector<double> plugin;
   std::vector<double> bare;
   {
-    const FloorReader floorReader(floorDevice.Path(), floorWindow, kFloorMessage);
+    const FloorReader floorReader(floorDevice.Path(), floorWindow.Get(), kFloorMessage);
     floorDevice.WaitForOpenHandles(1);
     for (int i = -kWarmUpCards; i < cards; ++i) {
       const auto number = static_cast<std::uint32_t>(i + kWarmUpCards) * 2654435761u;
@@ -99,7 +100,6 @@ LatencyFigures MeasureLatency(nphost::Browser& browser, const simreader::Device&
     }
   }
   browser.Page().Observe(nullptr);
-  DestroyWindow(floorWindow);
   figures.plugin = Summarise(plugin);
   figures.floor = Summarise(bare);
   return figures;

@@ -42,7 +42,7 @@ LRESULT CALLBACK PaintProcedure(HWND window, UINT message, WPARAM wParam, LPARAM
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
-HWND MakeWindow(HWND page, const char* className, WNDPROC procedure, int x) {
+kelmar::Win32::UniqueWindow MakeWindow(HWND page, const char* className, WNDPROC procedure, int x) {
   // One class per procedure.
   WNDCLASSA windowClass{};
   windowClass.lpfnWndProc = procedure;
@@ -50,8 +50,8 @@ HWND MakeWindow(HWND page, const char* className, WNDPROC procedure, int x) {
   windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
   windowClass.lpszClassName = className;
   RegisterClassA(&windowClass);
-  return CreateWindowExA(0, className, "", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, x, 300, 100, 40, page, nullptr,
-                         GetModuleHandleA(nullptr), nullptr);
+  return kelmar::Win32::UniqueWindow(CreateWindowExA(0, className, "", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, x,
+                                                     300, 100, 40, page, nullptr, GetModuleHandleA(nullptr), nullptr));
 }
 
 // The whole client area invalidated, then one WM_PAINT sent straight to the window's
@@ -87,17 +87,19 @@ unsigned DeviceContextType() {
 
 PaintFigures MeasurePaints(HWND page, HWND pluginWindow, HMODULE plugin, int paints) {
   g_pictures = plugin;
+  // The plug-in's window is the browser's; the others are made here and go with this run.
+  const kelmar::Win32::UniqueWindow nothing = MakeWindow(page, "PaintNothing", &PaintProcedure<Work::Nothing>, 10);
+  const kelmar::Win32::UniqueWindow load = MakeWindow(page, "PaintLoad", &PaintProcedure<Work::Load>, 120);
+  const kelmar::Win32::UniqueWindow ownDC = MakeWindow(page, "PaintOwnDC", &PaintProcedure<Work::LoadAndDraw>, 230);
   struct Window {
     const char* name;
     HWND handle;
     std::vector<double> times;
   };
-  std::vector<Window> windows{
-      {"plug-in window (load, draw through the DC cache, delete)", pluginWindow, {}},
-      {"begin, end, default procedure", MakeWindow(page, "PaintNothing", &PaintProcedure<Work::Nothing>, 10), {}},
-      {"  and load and delete the bitmap", MakeWindow(page, "PaintLoad", &PaintProcedure<Work::Load>, 120), {}},
-      {"  and draw it through a DC of its own", MakeWindow(page, "PaintOwnDC", &PaintProcedure<Work::LoadAndDraw>, 230),
-       {}}};
+  std::vector<Window> windows{{"plug-in window (load, draw through the DC cache, delete)", pluginWindow, {}},
+                              {"begin, end, default procedure", nothing.Get(), {}},
+                              {"  and load and delete the bitmap", load.Get(), {}},
+                              {"  and draw it through a DC of its own", ownDC.Get(), {}}};
   for (const Window& window : windows) PaintOnce(window.handle);  // first paints: caches filled
 
   PaintFigures figures;
@@ -114,6 +116,5 @@ PaintFigures MeasurePaints(HWND page, HWND pluginWindow, HMODULE plugin, int pai
   for (Window& window : windows) {
     figures.variants.push_back(PaintVariant{window.name, Summarise(window.times)});
   }
-  for (std::size_t i = 1; i < windows.size(); ++i) DestroyWindow(windows[i].handle);
   return figures;
 }
