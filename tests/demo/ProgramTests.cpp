@@ -95,7 +95,7 @@ void ExpectScreenshotShows(const std::string& path, int width, int height, int e
   const kelmar::Win32::UniqueModule plugin(
       LoadLibraryExA(TestSupport::PathNextToProgram("npTARVX.dll").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
   ASSERT_TRUE(plugin);
-  const nphost::Pixels picture = BitmapResourcePixels(plugin.Get(), id);
+  const nphost::Pixels picture = nphost::BitmapResourcePixels(plugin.Get(), id);
   ASSERT_EQ(picture.width, 27);
   EXPECT_TRUE(ShowsAtCentre(Reduced(image, enlargement), picture)) << path << " does not show bitmap " << id;
 }

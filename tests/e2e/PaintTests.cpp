@@ -3,38 +3,12 @@
 #include "tests/e2e/EndToEndFixture.h"
 
 #include "tests/support/ResourceCounters.h"
-#include "win32/UniqueResource.h"
 
 namespace {
 
 using PaintTest = EndToEndTest;
 
 constexpr COLORREF kWhite = RGB(255, 255, 255);
-
-// A bitmap resource's own pixels, read through a DIB as the window's are.
-nphost::Pixels ResourcePixels(HMODULE module, int id) {
-  nphost::Pixels pixels;
-  kelmar::Win32::UniqueBitmap bitmap(
-      static_cast<HBITMAP>(LoadImageA(module, MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
-  if (!bitmap) return pixels;
-  BITMAP info{};
-  GetObjectA(bitmap.Get(), sizeof info, &info);
-  BITMAPINFO request{};
-  request.bmiHeader.biSize = sizeof request.bmiHeader;
-  request.bmiHeader.biWidth = info.bmWidth;
-  request.bmiHeader.biHeight = -info.bmHeight;
-  request.bmiHeader.biPlanes = 1;
-  request.bmiHeader.biBitCount = 32;
-  request.bmiHeader.biCompression = BI_RGB;
-  pixels.width = info.bmWidth;
-  pixels.height = info.bmHeight;
-  pixels.rows.resize(static_cast<std::size_t>(info.bmWidth) * static_cast<std::size_t>(info.bmHeight));
-  HDC screen = GetDC(nullptr);
-  GetDIBits(screen, bitmap.Get(), 0, static_cast<UINT>(info.bmHeight), pixels.rows.data(), &request, DIB_RGB_COLORS);
-  ReleaseDC(nullptr, screen);
-  for (std::uint32_t& pixel : pixels.rows) pixel &= 0x00FFFFFF;
-  return pixels;
-}
 
 // Where the window differs from `picture` placed at (x, y) on white: "" when nowhere.
 std::string Mismatch(const nphost::Pixels& window, const nphost::Pixels& picture, int x, int y) {
@@ -70,7 +44,7 @@ TEST_P(PictureTest, StatusPictureIsDrawnUnscaledAtTheCentre) {
   const nphost::Pixels window = instance.Capture();
   ASSERT_EQ(window.width, c.width);
   const int id = c.listening ? 141 : 102;
-  const nphost::Pixels picture = ResourcePixels(browser->Library()->Module(), id);
+  const nphost::Pixels picture = nphost::BitmapResourcePixels(browser->Library()->Module(), id);
   ASSERT_EQ(picture.width, 27);
   EXPECT_EQ(Mismatch(window, picture, c.x, c.y), "") << "bitmap " << id;
 }
@@ -85,8 +59,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, PictureTest,
 TEST_F(PaintTest, PictureFollowsTheReader) {
   StartBrowser();
   nphost::HostedInstance& instance = Embed();
-  const nphost::Pixels idle = ResourcePixels(browser->Library()->Module(), 102);
-  const nphost::Pixels listening = ResourcePixels(browser->Library()->Module(), 141);
+  const nphost::Pixels idle = nphost::BitmapResourcePixels(browser->Library()->Module(), 102);
+  const nphost::Pixels listening = nphost::BitmapResourcePixels(browser->Library()->Module(), 141);
   EXPECT_EQ(Mismatch(instance.Capture(), idle, 36, 7), "");
   simreader::Device reader = PlugInReader();
   EXPECT_EQ(Mismatch(instance.Capture(), listening, 36, 7), "");

@@ -14,9 +14,6 @@ enum class StatusPicture {
   Ambiguous,   // the window is too small to tell the two apart
 };
 
-// The bitmap resource's pixels (0x00RRGGBB, top row first); empty when it cannot be loaded.
-nphost::Pixels BitmapResourcePixels(HMODULE module, int resourceId);
-
 // Whether the window shows `picture` unscaled at the centre of a white client area
 // (clipped when the window is smaller), as the plug-in draws it.
 bool ShowsAtCentre(const nphost::Pixels& window, const nphost::Pixels& picture);

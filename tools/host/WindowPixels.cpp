@@ -101,4 +101,32 @@ Pixels CaptureClientArea(HWND window) {
   return pixels;
 }
 
+Pixels BitmapResourcePixels(HMODULE module, int resourceId) {
+  Pixels pixels;
+  const kelmar::Win32::UniqueBitmap bitmap(static_cast<HBITMAP>(
+      LoadImageA(module, MAKEINTRESOURCEA(resourceId), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+  if (!bitmap) return pixels;
+  BITMAP info{};
+  if (GetObjectA(bitmap.Get(), sizeof info, &info) == 0 || info.bmWidth <= 0 || info.bmHeight <= 0) return pixels;
+
+  BITMAPINFO request{};
+  request.bmiHeader.biSize = sizeof request.bmiHeader;
+  request.bmiHeader.biWidth = info.bmWidth;
+  request.bmiHeader.biHeight = -info.bmHeight;  // top row first
+  request.bmiHeader.biPlanes = 1;
+  request.bmiHeader.biBitCount = 32;
+  request.bmiHeader.biCompression = BI_RGB;
+  std::vector<std::uint32_t> rows(static_cast<std::size_t>(info.bmWidth) * static_cast<std::size_t>(info.bmHeight));
+  const kelmar::Win32::UniqueCreatedDC dc(CreateCompatibleDC(nullptr));
+  if (!dc || GetDIBits(dc.Get(), bitmap.Get(), 0, static_cast<UINT>(info.bmHeight), rows.data(), &request,
+                       DIB_RGB_COLORS) != info.bmHeight) {
+    return pixels;
+  }
+  for (std::uint32_t& pixel : rows) pixel &= 0x00FFFFFF;
+  pixels.width = info.bmWidth;
+  pixels.height = info.bmHeight;
+  pixels.rows = std::move(rows);
+  return pixels;
+}
+
 }  // namespace nphost

@@ -23,4 +23,8 @@ struct Pixels {
 // Paints what is pending (UpdateWindow), then copies the client area.
 Pixels CaptureClientArea(HWND window);
 
+// A bitmap resource's own pixels, read through a DIB as a window's are; empty when it
+// cannot be loaded or read.
+Pixels BitmapResourcePixels(HMODULE module, int resourceId);
+
 }  // namespace nphost
