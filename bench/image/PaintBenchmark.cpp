@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/Clock.h"
 #include "image/Image.h"
 #include "res/ResourceIds.h"
 #include "tests/support/ProgramDirectory.h"
@@ -22,18 +23,6 @@ namespace {
 
 using kelmar::Win32::UniqueBitmap;
 using kelmar::Win32::UniqueCreatedDC;
-
-double Microseconds(LONGLONG ticks) {
-  LARGE_INTEGER frequency;
-  QueryPerformanceFrequency(&frequency);
-  return static_cast<double>(ticks) * 1e6 / static_cast<double>(frequency.QuadPart);
-}
-
-LONGLONG Now() {
-  LARGE_INTEGER counter;
-  QueryPerformanceCounter(&counter);
-  return counter.QuadPart;
-}
 
 void PrintFigures(const char* name, std::vector<LONGLONG> ticks) {
   std::sort(ticks.begin(), ticks.end());

@@ -4,18 +4,6 @@
 #include <cstdio>
 #include <numeric>
 
-LONGLONG Now() {
-  LARGE_INTEGER counter;
-  QueryPerformanceCounter(&counter);
-  return counter.QuadPart;
-}
-
-double Microseconds(LONGLONG ticks) {
-  LARGE_INTEGER frequency;
-  QueryPerformanceFrequency(&frequency);
-  return static_cast<double>(ticks) * 1e6 / static_cast<double>(frequency.QuadPart);
-}
-
 Summary Summarise(std::vector<double> figures) {
   Summary summary;
   if (figures.empty()) return summary;

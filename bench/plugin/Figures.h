@@ -1,13 +1,10 @@
-// Clock readings and the summaries the plug-in benchmark prints.
+// The summaries the plug-in benchmark prints.
 #pragma once
-
-#include <windows.h>
 
 #include <string>
 #include <vector>
 
-LONGLONG Now();
-double Microseconds(LONGLONG ticks);
+#include "bench/Clock.h"
 
 struct Summary {
   std::size_t count = 0;

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/Clock.h"
 #include "bench/reader/HostProcess.h"
 #include "reader/UsbICReaderManager.h"
 #include "tools/simreader/SimReader.h"
@@ -24,18 +25,6 @@ constexpr char kClassName[] = "ReaderLatencyBenchmark";
 // a listen thread asleep in its wait, not one still running from the last card.
 constexpr DWORD kPauseMilliseconds = 2;
 constexpr int kWarmUpReports = 50;
-
-LONGLONG Now() {
-  LARGE_INTEGER counter;
-  QueryPerformanceCounter(&counter);
-  return counter.QuadPart;
-}
-
-double Microseconds(LONGLONG ticks) {
-  LARGE_INTEGER frequency;
-  QueryPerformanceFrequency(&frequency);
-  return static_cast<double>(ticks) * 1e6 / static_cast<double>(frequency.QuadPart);
-}
 
 // What the window procedure saw of the last WM_CARD_READ.
 struct Arrival {
