@@ -11,30 +11,6 @@
 
 namespace {
 
-// CPU times in the system's 100 ns units, subtracted before they become seconds.
-ULONGLONG Units(const FILETIME& time) {
-  ULARGE_INTEGER value;
-  value.LowPart = time.dwLowDateTime;
-  value.HighPart = time.dwHighDateTime;
-  return value.QuadPart;
-}
-
-ULONGLONG ProcessCpu() {
-  FILETIME creation, exit, kernel, user;
-  GetProcessTimes(GetCurrentProcess(), &creation, &exit, &kernel, &user);
-  return Units(kernel) + Units(user);
-}
-
-ULONGLONG ThreadCpu(HANDLE thread) {
-  FILETIME creation, exit, kernel, user;
-  GetThreadTimes(thread, &creation, &exit, &kernel, &user);
-  return Units(kernel) + Units(user);
-}
-
-double SecondsBetween(ULONGLONG before, ULONGLONG after) {
-  return after > before ? static_cast<double>(after - before) / 1e7 : 0.0;
-}
-
 template <typename T>
 std::set<T> Added(const std::set<T>& before, const std::set<T>& after) {
   std::set<T> added;
@@ -81,8 +57,8 @@ IdleFigures MeasureIdle(const ListenThread& listen, DWORD seconds) {
   const long listenTask = listen.linuxTask;
 
   IdleFigures figures;
-  const ULONGLONG processBefore = ProcessCpu();
-  const ULONGLONG threadBefore = listenThread ? ThreadCpu(listenThread.Get()) : 0;
+  const ULONGLONG processBefore = ProcessCpuUnits();
+  const ULONGLONG threadBefore = listenThread ? ThreadCpuUnits(listenThread.Get()) : 0;
   const std::map<long, long> switchesBefore = SwitchesByTask();
   const ULONGLONG start = GetTickCount64();
   const ULONGLONG deadline = GetTickCount64() + seconds * 1000ULL;
@@ -96,8 +72,8 @@ IdleFigures MeasureIdle(const ListenThread& listen, DWORD seconds) {
   }
   figures.seconds = static_cast<double>(GetTickCount64() - start) / 1000.0;
   const std::map<long, long> switchesAfter = SwitchesByTask();
-  figures.processCpu = SecondsBetween(processBefore, ProcessCpu());
-  if (listenThread) figures.listenThreadCpu = SecondsBetween(threadBefore, ThreadCpu(listenThread.Get()));
+  figures.processCpu = CpuSecondsBetween(processBefore, ProcessCpuUnits());
+  if (listenThread) figures.listenThreadCpu = CpuSecondsBetween(threadBefore, ThreadCpuUnits(listenThread.Get()));
   if (!switchesBefore.empty()) {
     figures.otherThreadSwitches = 0;
     for (const auto& [task, after] : switchesAfter) {

@@ -1,12 +1,17 @@
 #include "bench/reader/HostProcess.h"
 
-#include <windows.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
 
 namespace {
+
+ULONGLONG Units(const FILETIME& time) {
+  ULARGE_INTEGER value;
+  value.LowPart = time.dwLowDateTime;
+  value.HighPart = time.dwHighDateTime;
+  return value.QuadPart;
+}
 
 std::string ReadWholeFile(const std::string& path) {
   const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -61,6 +66,22 @@ long FieldValue(const std::string& text, const std::string& key) {
 
 }  // namespace
 
+ULONGLONG ProcessCpuUnits() {
+  FILETIME creation, exit, kernel, user;
+  GetProcessTimes(GetCurrentProcess(), &creation, &exit, &kernel, &user);
+  return Units(kernel) + Units(user);
+}
+
+ULONGLONG ThreadCpuUnits(HANDLE thread) {
+  FILETIME creation, exit, kernel, user;
+  GetThreadTimes(thread, &creation, &exit, &kernel, &user);
+  return Units(kernel) + Units(user);
+}
+
+double CpuSecondsBetween(ULONGLONG before, ULONGLONG after) {
+  return after > before ? static_cast<double>(after - before) / 1e7 : 0.0;
+}
+
 long LinuxProcessId() {
   static const long process = FindLinuxProcess();
   return process;
@@ -88,20 +109,13 @@ long ContextSwitchesOfThread(long task) {
 }
 
 long CountContextSwitches() {
-  const long process = LinuxProcessId();
-  if (process < 0) return -1;
-  const std::string tasks = "Z:\\proc\\" + std::to_string(process) + "\\task\\";
-  WIN32_FIND_DATAA entry;
-  const HANDLE search = FindFirstFileA((tasks + "*").c_str(), &entry);
-  if (search == INVALID_HANDLE_VALUE) return -1;
+  const std::vector<long> tasks = LinuxThreads();
+  if (tasks.empty()) return -1;
   long total = 0;
-  do {
+  for (long task : tasks) {
     // The main thread is the one measuring: its own reads go through the Wine server.
-    if (entry.cFileName[0] == '.' || std::atol(entry.cFileName) == process) continue;
-    const std::string status = ReadWholeFile(tasks + entry.cFileName + "\\status");
-    total += FieldValue(status, "voluntary_ctxt_switches") + FieldValue(status, "nonvoluntary_ctxt_switches");
-  } while (FindNextFileA(search, &entry));
-  FindClose(search);
+    if (task != LinuxProcessId()) total += std::max(0L, ContextSwitchesOfThread(task));
+  }
   return total;
 }
 

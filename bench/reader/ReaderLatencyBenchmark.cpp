@@ -55,25 +55,6 @@ double Percentile(std::vector<double> sorted, double fraction) {
   return sorted[index];
 }
 
-double FileTimeSeconds(const FILETIME& time) {
-  ULARGE_INTEGER value;
-  value.LowPart = time.dwLowDateTime;
-  value.HighPart = time.dwHighDateTime;
-  return static_cast<double>(value.QuadPart) / 1e7;
-}
-
-double ProcessCpuSeconds() {
-  FILETIME creation, exit, kernel, user;
-  GetProcessTimes(GetCurrentProcess(), &creation, &exit, &kernel, &user);
-  return FileTimeSeconds(kernel) + FileTimeSeconds(user);
-}
-
-double ThreadCpuSeconds(HANDLE thread) {
-  FILETIME creation, exit, kernel, user;
-  GetThreadTimes(thread, &creation, &exit, &kernel, &user);
-  return FileTimeSeconds(kernel) + FileTimeSeconds(user);
-}
-
 int Fail(const char* what) {
   std::fprintf(stderr, "reader_latency_benchmark: %s\n", what);
   return 1;
@@ -130,14 +111,14 @@ int main(int argc, char** argv) {
               Percentile(fromCall, 0.50), Percentile(fromCall, 0.99));
 
   const HANDLE listenThread = manager.GetListenThread().GetThreadHandle();
-  const double processBefore = ProcessCpuSeconds();
-  const double threadBefore = ThreadCpuSeconds(listenThread);
+  const ULONGLONG processBefore = ProcessCpuUnits();
+  const ULONGLONG threadBefore = ThreadCpuUnits(listenThread);
   const long switchesBefore = CountContextSwitches();
   Sleep(idleSeconds * 1000);
   const long switchesAfter = CountContextSwitches();
   std::printf("idle listening for %lu s: process CPU %.3f s, listen thread CPU %.3f s", idleSeconds,
-              std::max(0.0, ProcessCpuSeconds() - processBefore),
-              std::max(0.0, ThreadCpuSeconds(listenThread) - threadBefore));
+              CpuSecondsBetween(processBefore, ProcessCpuUnits()),
+              CpuSecondsBetween(threadBefore, ThreadCpuUnits(listenThread)));
   if (switchesBefore >= 0 && switchesAfter >= 0) {
     std::printf(", context switches of the other threads %ld", switchesAfter - switchesBefore);
   }
