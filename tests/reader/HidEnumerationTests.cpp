@@ -10,24 +10,24 @@
 
 namespace {
 
-struct DeviceSpec {
+struct DeviceSetup {
   std::uint16_t vendorId;
   std::uint16_t productId;
   unsigned faults;
 };
 
-constexpr DeviceSpec kMouse{0x046D, 0xC077, 0};
-constexpr DeviceSpec kReader{0x4154, 0x5652, 0};
-constexpr DeviceSpec kReaderWithoutAttributes{0x4154, 0x5652, SIMREADER_FAULT_ATTRIBUTES};
-constexpr DeviceSpec kReaderWithoutDetail{0x4154, 0x5652, SIMREADER_FAULT_DETAIL_SIZE};
-constexpr DeviceSpec kMouseWithoutDetail{0x046D, 0xC077, SIMREADER_FAULT_DETAIL_SIZE};
-constexpr DeviceSpec kSameVendorOtherProduct{0x4154, 0x0001, 0};
+constexpr DeviceSetup kMouse{0x046D, 0xC077, 0};
+constexpr DeviceSetup kReader{0x4154, 0x5652, 0};
+constexpr DeviceSetup kReaderWithoutAttributes{0x4154, 0x5652, SIMREADER_FAULT_ATTRIBUTES};
+constexpr DeviceSetup kReaderWithoutDetail{0x4154, 0x5652, SIMREADER_FAULT_DETAIL_SIZE};
+constexpr DeviceSetup kMouseWithoutDetail{0x046D, 0xC077, SIMREADER_FAULT_DETAIL_SIZE};
+constexpr DeviceSetup kSameVendorOtherProduct{0x4154, 0x0001, 0};
 
-std::vector<simreader::Device> Plug(const std::vector<DeviceSpec>& specs) {
+std::vector<simreader::Device> Plug(const std::vector<DeviceSetup>& setups) {
   std::vector<simreader::Device> devices;
-  for (const DeviceSpec& spec : specs) {
-    devices.emplace_back(spec.vendorId, spec.productId, 17);
-    devices.back().SetFaults(spec.faults);
+  for (const DeviceSetup& setup : setups) {
+    devices.emplace_back(setup.vendorId, setup.productId, 17);
+    devices.back().SetFaults(setup.faults);
   }
   return devices;
 }
@@ -35,7 +35,7 @@ std::vector<simreader::Device> Plug(const std::vector<DeviceSpec>& specs) {
 TEST(HidEnumeration, FindHidDevicePathTakesTheFirstMatchInEnumerationOrder) {
   struct Case {
     const char* name;
-    std::vector<DeviceSpec> devices;
+    std::vector<DeviceSetup> devices;
     std::uint16_t vendorId;
     std::uint16_t productId;
     int expected;  // index into devices, -1 for no match
