@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "reader/CardSink.h"
 #include "win32/CriticalSection.h"
 
 // Private window message posted for each card: wParam the manager, lParam the listener.
@@ -16,5 +17,8 @@ struct CardListener {
   std::int32_t notifyMode = 0;
   HANDLE target = nullptr;  // an HWND in mode 0, an event in mode 1
   std::uint32_t cardNumber = 0;  // the last card number delivered
+  // When set, also handed every card number, whatever the mode: a receiver that must see
+  // each card once, where the window message only says "look at the last number".
+  ICardSink* sink = nullptr;
   kelmar::Win32::CCriticalSection lock;  // guards the fields above
 };

@@ -56,6 +56,9 @@ void CUsbICReaderManager::OnInputReport(const BYTE* report, DWORD byteCount) {
     }
     const CCriticalSectionLock listenerLock(listener->lock);
     listener->cardNumber = card.cardNumber;
+    if (listener->sink != nullptr) {
+      listener->sink->OnCard(card.cardNumber);
+    }
     if (listener->notifyMode == 0) {
       PostMessageA(static_cast<HWND>(listener->target), WM_CARD_READ, reinterpret_cast<WPARAM>(this),
                    reinterpret_cast<LPARAM>(listener));

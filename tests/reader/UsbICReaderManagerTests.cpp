@@ -1,10 +1,12 @@
-// The reader manager with a simulated reader: cards to listeners in every notify mode,
-// rejected reports, lock order, opening and reopening the reader, and teardown.
+// The reader manager with a simulated reader: cards to listeners in every notify mode and
+// to their sinks, rejected reports, lock order, opening and reopening the reader, and
+// teardown.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <iterator>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -29,6 +31,42 @@ namespace {
 UniqueHandle MakeEvent() { return UniqueHandle(CreateEventA(nullptr, FALSE, FALSE, nullptr)); }
 
 Bytes ToBytes(const CardReportBytes& report) { return Bytes(report.begin(), report.end()); }
+
+// Records the cards it is handed and the threads they came on.
+class RecordingSink : public ICardSink {
+ public:
+  RecordingSink() : m_arrived(MakeEvent()) {}
+
+  void OnCard(std::uint32_t cardNumber) noexcept override {
+    {
+      const std::lock_guard<std::mutex> lock(m_mutex);
+      m_cards.push_back(cardNumber);
+      m_threads.push_back(GetCurrentThreadId());
+    }
+    SetEvent(m_arrived.Get());
+  }
+
+  bool WaitForCards(std::size_t count) {
+    for (;;) {
+      if (Cards().size() >= count) return true;
+      if (!IsSignalled(m_arrived.Get(), kGenerous)) return Cards().size() >= count;
+    }
+  }
+  std::vector<std::uint32_t> Cards() {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return m_cards;
+  }
+  std::vector<DWORD> Threads() {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return m_threads;
+  }
+
+ private:
+  std::mutex m_mutex;
+  std::vector<std::uint32_t> m_cards;
+  std::vector<DWORD> m_threads;
+  UniqueHandle m_arrived;
+};
 
 bool ThreadEnds(const CHIDListenThread& thread) {
   return thread.GetThreadHandle() != nullptr && WaitForSingleObject(thread.GetThreadHandle(), kGenerous) == WAIT_OBJECT_0;
@@ -124,6 +162,61 @@ TEST_F(ReaderManager, EachNotifyModeStoresTheNumberAndNotifiesOnlyAsItSays) {
     EXPECT_EQ(IsSignalled(events[i].Get()), cases[i].signals);
   }
   EXPECT_EQ(window.Messages().size(), 1u);
+}
+
+TEST_F(ReaderManager, ASinkIsHandedEveryCardOnceInOrderOnTheListenThreadWhateverTheMode) {
+  const std::int32_t modes[] = {0, 1, 2, -1};
+  std::vector<std::unique_ptr<CardListener>> listeners;
+  std::vector<std::unique_ptr<RecordingSink>> sinks;
+  std::vector<UniqueHandle> events;
+  for (const std::int32_t mode : modes) {
+    events.push_back(UniqueHandle(CreateEventA(nullptr, TRUE, FALSE, nullptr)));
+    sinks.push_back(std::make_unique<RecordingSink>());
+    listeners.push_back(std::make_unique<CardListener>());
+    Prepare(*listeners.back(), mode, mode == 0 ? static_cast<HANDLE>(window.Handle()) : events.back().Get());
+    listeners.back()->sink = sinks.back().get();
+    manager->AddListener(listeners.back().get());
+  }
+  // A burst faster than any window could handle, with a report whose check value is
+  // broken in the middle of it.
+  CardRecord broken = MakeCardRecord(999);
+  broken[6] ^= 0x80;
+  std::vector<std::uint32_t> expected;
+  for (std::uint32_t card = 1; card <= 60; ++card) {
+    if (card == 30) reader.SendReport(ToBytes(EncodeCardReport(broken, 3, 1)));
+    reader.PresentCard(card * 1000003u, static_cast<std::uint8_t>(card % 8));
+    expected.push_back(card * 1000003u);
+  }
+
+  for (std::size_t i = 0; i < std::size(modes); ++i) {
+    SCOPED_TRACE("mode " + std::to_string(modes[i]));
+    ASSERT_TRUE(sinks[i]->WaitForCards(expected.size()));
+    EXPECT_EQ(sinks[i]->Cards(), expected);
+    const std::vector<DWORD> threads = sinks[i]->Threads();
+    EXPECT_TRUE(std::all_of(threads.begin(), threads.end(), [&](DWORD id) {
+      return id == GetThreadId(manager->GetListenThread().GetThreadHandle());
+    }));
+    EXPECT_EQ(CardNumberOf(*listeners[i]), expected.back());
+    EXPECT_EQ(IsSignalled(events[i].Get()), modes[i] == 1);
+  }
+  // The window is still told of each card, and still reads only the last number.
+  ASSERT_TRUE(window.PumpUntil([&] { return window.Messages().size() == expected.size(); }));
+  EXPECT_EQ(window.Messages().back().cardNumber, expected.back());
+}
+
+TEST_F(ReaderManager, ASinkIsCalledUnderItsListenersLock) {
+  RecordingSink sink;
+  listener.sink = &sink;
+  manager->AddListener(&listener);
+  AddPassSentinel();
+  {
+    const CCriticalSectionLock held(listener.lock);
+    reader.PresentCard(4242);
+    EXPECT_FALSE(IsSignalled(passDone.Get(), 100));
+    EXPECT_TRUE(sink.Cards().empty());
+  }
+  ASSERT_TRUE(sink.WaitForCards(1));
+  EXPECT_EQ(sink.Cards(), std::vector<std::uint32_t>{4242});
 }
 
 TEST_F(ReaderManager, AListenerAddedTwiceIsNotifiedTwicePerCard) {
