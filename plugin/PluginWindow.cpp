@@ -1,16 +1,11 @@
 #include "plugin/PluginWindow.h"
 
-#include <mbstring.h>
-
-#include <cstddef>
-#include <cstring>
-#include <string>
-
 #include "image/Image.h"
 #include "plugin/PageCallbacks.h"
 #include "plugin/PluginInstance.h"
 #include "plugin/PluginState.h"
 #include "reader/CardListener.h"
+#include "reader/DeviceEvents.h"
 #include "reader/UsbICReaderManager.h"
 #include "res/ResourceIds.h"
 
@@ -65,32 +60,6 @@ void Paint(HWND window) {
   }
 }
 
-// The removed interface's name, bounded by the size the notification declares.
-std::string RemovedInterfaceName(const DEV_BROADCAST_HDR& header) {
-  constexpr std::size_t kNameOffset = offsetof(DEV_BROADCAST_DEVICEINTERFACE_A, dbcc_name);
-  if (header.dbch_size <= kNameOffset) return {};
-  const char* name = reinterpret_cast<const DEV_BROADCAST_DEVICEINTERFACE_A&>(header).dbcc_name;
-  const std::size_t room = header.dbch_size - kNameOffset;
-  const void* end = std::memchr(name, '\0', room);
-  return std::string(name, end != nullptr ? static_cast<const char*>(end) : name + room);
-}
-
-// Device paths compare without regard to letter case, double-byte characters of the
-// ANSI code page kept whole.
-bool SamePath(const std::string& a, const std::string& b) {
-  return _mbsicmp(reinterpret_cast<const unsigned char*>(a.c_str()),
-                  reinterpret_cast<const unsigned char*>(b.c_str())) == 0;
-}
-
-void OnArrival(CUsbICReaderManager& manager) {
-  if (!manager.GetListenThread().IsRunning()) manager.OpenReader();
-}
-
-void OnRemoval(CUsbICReaderManager& manager, const DEV_BROADCAST_HDR& header) {
-  CHIDListenThread& thread = manager.GetListenThread();
-  if (SamePath(RemovedInterfaceName(header), thread.GetDevicePath())) thread.Stop();
-}
-
 }  // namespace
 
 POINT CentredOrigin(const RECT& client, int width, int height) {
@@ -100,24 +69,14 @@ POINT CentredOrigin(const RECT& client, int width, int height) {
 }
 
 int OnDeviceChange(HWND window, WPARAM event, const DEV_BROADCAST_HDR* header, CPluginInstance& instance) {
-  if (event != DBT_DEVICEARRIVAL && event != DBT_DEVICEREMOVECOMPLETE) return 0;
-  if (header == nullptr || header->dbch_devicetype != DBT_DEVTYP_DEVICEINTERFACE) return 0;
   // Notifications are registered for only after the manager exists; one that comes
   // earlier has nothing to act on.
   if (instance.readerManager == nullptr) return 0;
-
-  const bool arrival = event == DBT_DEVICEARRIVAL;
-  try {
-    if (arrival) {
-      OnArrival(*instance.readerManager);
-    } else {
-      OnRemoval(*instance.readerManager, *header);
-    }
-  } catch (...) {
-    // Starting or stopping the listen thread failed; the page is told all the same, and
-    // the picture shows what state the thread is in.
-  }
-  FireDeviceChanged(instance.npp, arrival ? 1 : 0);
+  const DeviceChange change = ApplyDeviceChange(*instance.readerManager, event, header);
+  if (change == DeviceChange::None) return 0;
+  // A failure to start or stop the listen thread was swallowed: the page is told all the
+  // same, and the picture shows what state the thread is in.
+  FireDeviceChanged(instance.npp, DeviceChangeValue(change));
   // The page may have destroyed the instance while its function ran: only the window
   // handle of this message is used from here on.
   RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE);
