@@ -1,0 +1,25 @@
+#include "bridge/Messages.h"
+
+#include "bridge/Protocol.h"
+
+// The product version comes from the build (the CMake project's VERSION).
+#ifndef TARVX_PRODUCT_VERSION
+#error "TARVX_PRODUCT_VERSION must be defined by the build"
+#endif
+
+std::string HelloMessage() {
+  return std::string(R"({"type":"hello","protocol":)") + std::to_string(BridgeProtocol::kVersion) +
+         R"(,"version":")" TARVX_PRODUCT_VERSION R"("})";
+}
+
+std::string StatusMessage(bool listening) {
+  return listening ? R"({"type":"status","listening":true})" : R"({"type":"status","listening":false})";
+}
+
+std::string DeviceMessage(int change) {
+  return R"({"type":"device","change":)" + std::to_string(change) + "}";
+}
+
+std::string CardMessage(std::uint32_t cardNumber) {
+  return R"({"type":"card","number":)" + std::to_string(cardNumber) + "}";
+}

@@ -1,0 +1,24 @@
+// The message protocol between the host and the browser extension (docs/BRIDGE.md): its
+// constants in one place.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace BridgeProtocol {
+
+// Raised only for changes the other end cannot read; the extension compares it with its own.
+constexpr int kVersion = 1;
+
+// The largest frame body the host accepts from the browser, in bytes. Checked before any
+// memory is set aside for a frame.
+constexpr std::uint32_t kMaxInputFrame = 65536;
+
+// Bytes of the little-endian length in front of every frame body.
+constexpr std::size_t kLengthBytes = 4;
+
+// Nesting of arrays and objects a message may have; deeper input is refused, so that a
+// frame full of brackets cannot exhaust the reading thread's stack.
+constexpr int kMaxJsonDepth = 64;
+
+}  // namespace BridgeProtocol
