@@ -1,0 +1,301 @@
+// The host's session in-process, on a thread of its own with pipes for its input and
+// output, next to the simulated reader; device notifications are sent to its window as
+// the system would. Frames are compared byte for byte with docs/BRIDGE.md.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "bridge/DeviceWindow.h"
+#include "bridge/ExitCodes.h"
+#include "bridge/HostSession.h"
+#include "reader/UsbICReaderManager.h"
+#include "tests/bridge/FrameInbox.h"
+#include "tools/card_encoder/CardReportEncoder.h"
+#include "tools/host/DeviceNotifications.h"
+#include "tools/simreader/SimReader.h"
+#include "win32/UniqueResource.h"
+
+using BridgeTests::Frame;
+using BridgeTests::FrameInbox;
+using BridgeTests::kGenerous;
+using kelmar::Win32::UniqueHandle;
+using Frames = std::vector<std::string>;
+
+namespace {
+
+const std::string kHello = R"({"type":"hello","protocol":1,"version":")" HOST_EXPECTED_VERSION R"("})";
+const std::string kListening = R"({"type":"status","listening":true})";
+const std::string kNotListening = R"({"type":"status","listening":false})";
+const std::string kArrival = R"({"type":"device","change":1})";
+const std::string kRemoval = R"({"type":"device","change":0})";
+
+std::string Card(std::uint32_t number) { return R"({"type":"card","number":)" + std::to_string(number) + "}"; }
+
+struct Pipe {
+  UniqueHandle read;
+  UniqueHandle write;
+};
+
+Pipe MakePipe() {
+  HANDLE read = nullptr;
+  HANDLE write = nullptr;
+  // Room for every frame a test causes, so that the session never waits for the test.
+  if (!CreatePipe(&read, &write, nullptr, 1 << 20)) throw std::runtime_error("CreatePipe failed");
+  return Pipe{UniqueHandle(read), UniqueHandle(write)};
+}
+
+// A session as tarvx-host runs one, on a thread, with the test as the browser.
+class HostSessionTest : public ::testing::Test {
+ protected:
+  HostSessionTest()
+      : input(MakePipe()), output(MakePipe()), stop(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+        inbox(output.read.Get()) {}
+
+  ~HostSessionTest() override {
+    if (session.joinable()) {
+      SetEvent(stop.Get());
+      session.join();
+    }
+    // The session's input thread ends with its input.
+    input.write.Reset();
+  }
+
+  // Starts the session and takes its first two frames (the hello and the status).
+  Frames Start() {
+    session = std::thread([this] {
+      sessionThreadId = GetCurrentThreadId();
+      exitCode = RunHostSession(input.read.Get(), output.write.Get(), stop.Get(), errors);
+      ended = true;
+    });
+    if (!inbox.WaitForFrames(2)) return inbox.Take();
+    window = FindSessionWindow();
+    return inbox.Take();
+  }
+
+  // The session's window, by its class as another process would find it; a host running
+  // in another process at the same time may have one too.
+  HWND FindSessionWindow() const {
+    HWND found = nullptr;
+    while ((found = FindWindowExA(HWND_MESSAGE, found, kDeviceWindowClass, nullptr)) != nullptr) {
+      if (GetWindowThreadProcessId(found, nullptr) == sessionThreadId.load()) return found;
+    }
+    return nullptr;
+  }
+
+  // Sends a notice the way the system does, and takes the frames it caused: the window
+  // writes them before the notice returns.
+  Frames Notify(WPARAM event, const std::string& path) {
+    nphost::SendDeviceInterfaceChange(window, event, path);
+    return inbox.Take();
+  }
+
+  // Waits for the session to end; false when it does not within `timeout`.
+  bool SessionEnds(DWORD timeout = kGenerous) {
+    const DWORD start = GetTickCount();
+    while (!ended.load()) {
+      if (GetTickCount() - start >= timeout) return false;
+      Sleep(1);
+    }
+    session.join();
+    return true;
+  }
+
+  void Send(const std::string& bytes) {
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(input.write.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
+    ASSERT_EQ(written, bytes.size());
+  }
+
+  Pipe input;
+  Pipe output;
+  UniqueHandle stop;
+  FrameInbox inbox;
+  std::thread session;
+  std::ostringstream errors;
+  int exitCode = -1;  // read only once `ended` is true
+  std::atomic<bool> ended{false};
+  std::atomic<DWORD> sessionThreadId{0};
+  HWND window = nullptr;
+};
+
+TEST_F(HostSessionTest, WithTheReaderPluggedInCardsArriveAsExactFrames) {
+  simreader::Device reader(kReaderVendorId, kReaderProductId, 17);
+  ASSERT_EQ(Start(), (Frames{kHello, kListening}));
+  ASSERT_TRUE(reader.WaitForOpenHandles(1));
+
+  struct Case {
+    std::uint32_t number;
+    std::uint8_t shift;
+  };
+  const Case cards[] = {{2587647617u, 3}, {0, 0}, {4294967295u, 7}};
+  for (const Case& card : cards) {
+    SCOPED_TRACE(card.number);
+    reader.PresentCard(card.number, card.shift);
+    ASSERT_TRUE(inbox.WaitForFrames(1));
+    EXPECT_EQ(inbox.Take(), Frames{Card(card.number)});
+  }
+
+  // A report whose check value is broken gives nothing: the next frame is the next card's.
+  CardRecord broken = MakeCardRecord(5555);
+  broken[5] ^= 0x01;
+  const CardReportBytes report = EncodeCardReport(broken, 3, 1);
+  reader.SendReport(std::vector<std::uint8_t>(report.begin(), report.end()));
+  reader.PresentCard(6666);
+  ASSERT_TRUE(inbox.WaitForFrames(1));
+  EXPECT_EQ(inbox.Take(), Frames{Card(6666)});
+  EXPECT_EQ(inbox.PendingBytes(), 0u);
+}
+
+TEST_F(HostSessionTest, EveryCardOfABurstArrivesOnceAndInOrder) {
+  simreader::Device reader(kReaderVendorId, kReaderProductId, 17);
+  ASSERT_EQ(Start(), (Frames{kHello, kListening}));
+  ASSERT_TRUE(reader.WaitForOpenHandles(1));
+  Frames expected;
+  for (std::uint32_t card = 1; card <= 500; ++card) {
+    reader.PresentCard(card * 7919u, static_cast<std::uint8_t>(card % 8));
+    expected.push_back(Card(card * 7919u));
+  }
+  ASSERT_TRUE(inbox.WaitForFrames(expected.size()));
+  EXPECT_EQ(inbox.Take(), expected);
+}
+
+TEST_F(HostSessionTest, PluggingAndUnpluggingGiveDeviceAndStatusOnlyWhenListeningChanges) {
+  ASSERT_EQ(Start(), (Frames{kHello, kNotListening}));
+  ASSERT_NE(window, nullptr);
+
+  simreader::Device reader(kReaderVendorId, kReaderProductId, 17);
+  EXPECT_EQ(Notify(DBT_DEVICEARRIVAL, reader.Path()), (Frames{kArrival, kListening}));
+  ASSERT_TRUE(reader.WaitForOpenHandles(1));
+
+  // Another HID device comes and goes while the reader is listened to.
+  simreader::Device keyboard(0x046D, 0xC31C, 9);
+  EXPECT_EQ(Notify(DBT_DEVICEARRIVAL, keyboard.Path()), Frames{kArrival});
+  keyboard.Unplug();
+  EXPECT_EQ(Notify(DBT_DEVICEREMOVECOMPLETE, keyboard.Path()), Frames{kRemoval});
+  EXPECT_EQ(reader.OpenHandleCount(), 1);
+
+  // The reader's own removal, named in other letter case, stops listening.
+  std::string shouted = reader.Path();
+  for (char& c : shouted) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+  EXPECT_EQ(Notify(DBT_DEVICEREMOVECOMPLETE, shouted), (Frames{kRemoval, kNotListening}));
+  EXPECT_EQ(reader.OpenHandleCount(), 0);
+
+  // Events that are not interface arrivals or removals give nothing.
+  nphost::SendDeviceChange(window, DBT_DEVNODES_CHANGED, 0);
+  nphost::SendDeviceChange(window, DBT_DEVICEARRIVAL, DBT_DEVTYP_VOLUME);
+  EXPECT_EQ(Notify(DBT_DEVICEQUERYREMOVE, reader.Path()), Frames{});
+
+  // Back again: listening resumes and cards come.
+  EXPECT_EQ(Notify(DBT_DEVICEARRIVAL, reader.Path()), (Frames{kArrival, kListening}));
+  ASSERT_TRUE(reader.WaitForOpenHandles(1));
+  reader.PresentCard(77);
+  ASSERT_TRUE(inbox.WaitForFrames(1));
+  EXPECT_EQ(inbox.Take(), Frames{Card(77)});
+}
+
+TEST_F(HostSessionTest, UnpluggingDuringAReadSaysSoAtOnceAndTheNoticeAfterwardsOnlyTellsTheDevice) {
+  simreader::Device reader(kReaderVendorId, kReaderProductId, 17);
+  ASSERT_EQ(Start(), (Frames{kHello, kListening}));
+  ASSERT_TRUE(reader.WaitForOpenHandles(1));  // a read is pending on it
+
+  reader.Unplug();
+  ASSERT_TRUE(inbox.WaitForFrames(1));
+  EXPECT_EQ(inbox.Take(), Frames{kNotListening});
+  EXPECT_EQ(Notify(DBT_DEVICEREMOVECOMPLETE, reader.Path()), Frames{kRemoval});
+
+  input.write.Reset();
+  ASSERT_TRUE(SessionEnds());
+  EXPECT_EQ(exitCode, kHostExitOk);
+}
+
+TEST_F(HostSessionTest, AReaderThatCannotBeOpenedForListeningIsReportedNotListening) {
+  simreader::Device reader(kReaderVendorId, kReaderProductId, 17);
+  reader.FailNextListeningOpen();
+  const Frames first = Start();
+  // The thread may be seen running for a moment before its open fails.
+  const Frames expected[] = {{kHello, kNotListening}, {kHello, kListening}};
+  ASSERT_TRUE(first == expected[0] || first == expected[1]);
+  if (first == expected[1]) {
+    ASSERT_TRUE(inbox.WaitForFrames(1));
+    EXPECT_EQ(inbox.Take(), Frames{kNotListening});
+  }
+  EXPECT_EQ(Notify(DBT_DEVICEARRIVAL, reader.Path()), (Frames{kArrival, kListening}));
+}
+
+struct Ending {
+  const char* name;
+  std::string input;  // what the browser sends before its end of input
+  int exitCode;
+  const char* errorLine;  // the start of the one line on standard error, or "" for none
+};
+
+class SessionEnding : public HostSessionTest, public ::testing::WithParamInterface<Ending> {};
+
+// However the input ends, the session ends at once with the reader closed.
+TEST_P(SessionEnding, EndsWithinASecondWithTheReaderClosed) {
+  simreader::Device reader(kReaderVendorId, kReaderProductId, 17);
+  ASSERT_EQ(Start(), (Frames{kHello, kListening}));
+  ASSERT_TRUE(reader.WaitForOpenHandles(1));
+
+  const DWORD start = GetTickCount();
+  if (!GetParam().input.empty()) Send(GetParam().input);
+  input.write.Reset();
+  ASSERT_TRUE(SessionEnds());
+  const DWORD elapsed = GetTickCount() - start;
+
+  EXPECT_LT(elapsed, 1000u);
+  EXPECT_EQ(exitCode, GetParam().exitCode);
+  EXPECT_EQ(reader.OpenHandleCount(), 0);
+  const std::string text = errors.str();
+  if (*GetParam().errorLine == '\0') {
+    EXPECT_EQ(text, "");
+  } else {
+    EXPECT_EQ(text.rfind(GetParam().errorLine, 0), 0u) << text;
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
+  }
+  // Nothing more was written: the browser's messages get no answer.
+  EXPECT_EQ(inbox.Take(), Frames{});
+  EXPECT_EQ(inbox.PendingBytes(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, SessionEnding,
+    ::testing::Values(Ending{"Nothing", "", kHostExitOk, ""},
+                      Ending{"HelloAndAnUnknownType", Frame(R"({"type":"hello"})") + Frame(R"({"type":"x","y":[1]})"),
+                             kHostExitOk, ""},
+                      Ending{"NotJson", Frame("hello"), kHostExitFailed, "tarvx-host: error bad-message: "},
+                      Ending{"InsideAFrame", Frame(R"({"type":"hello"})").substr(0, 9), kHostExitFailed,
+                             "tarvx-host: error truncated-frame: "}),
+    [](const ::testing::TestParamInfo<Ending>& tested) { return std::string(tested.param.name); });
+
+TEST_F(HostSessionTest, AStopRequestEndsTheSessionWithTheReaderClosed) {
+  simreader::Device reader(kReaderVendorId, kReaderProductId, 17);
+  ASSERT_EQ(Start(), (Frames{kHello, kListening}));
+  ASSERT_TRUE(reader.WaitForOpenHandles(1));
+  SetEvent(stop.Get());
+  ASSERT_TRUE(SessionEnds(1000));
+  EXPECT_EQ(exitCode, kHostExitOk);
+  EXPECT_EQ(reader.OpenHandleCount(), 0);
+  EXPECT_EQ(errors.str(), "");
+}
+
+TEST_F(HostSessionTest, TheBrowserClosingItsEndOfTheOutputEndsTheSessionQuietly) {
+  simreader::Device reader(kReaderVendorId, kReaderProductId, 17);
+  ASSERT_EQ(Start(), (Frames{kHello, kListening}));
+  ASSERT_TRUE(reader.WaitForOpenHandles(1));
+  output.read.Reset();
+  reader.PresentCard(1);  // its frame finds no reader
+  ASSERT_TRUE(SessionEnds());
+  EXPECT_EQ(exitCode, kHostExitOk);
+  EXPECT_EQ(reader.OpenHandleCount(), 0);
+  EXPECT_EQ(errors.str(), "");
+}
+
+}  // namespace
