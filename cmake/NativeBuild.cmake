@@ -23,8 +23,12 @@ endfunction()
 
 add_native_test(card_report_native_tests)
 add_native_test(bitmap_generator_tests)
+add_native_test(bridge_json_native_tests)
 
 # A short fuzz run is part of every test run; `make fuzz` runs a long one.
 add_test(NAME card_report_fuzz_short
   COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/fuzz.sh 20 ${CMAKE_BINARY_DIR})
 set_tests_properties(card_report_fuzz_short PROPERTIES LABELS native)
+add_test(NAME bridge_json_fuzz_short
+  COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/fuzz.sh 20 ${CMAKE_BINARY_DIR} bridge_json)
+set_tests_properties(bridge_json_fuzz_short PROPERTIES LABELS native)
