@@ -128,8 +128,9 @@ class HostSession final : private IDeviceChangeReceiver {
 
   int OutputFailed(std::ostream& errors) {
     const DWORD error = m_writer.FailureCode();
-    // The browser closed its end: the session is over, and nothing went wrong here.
-    if (error == ERROR_BROKEN_PIPE || error == ERROR_NO_DATA) return kHostExitOk;
+    // The browser closed or disconnected its end: the session is over, and nothing went
+    // wrong here.
+    if (error == ERROR_BROKEN_PIPE || error == ERROR_NO_DATA || error == ERROR_PIPE_NOT_CONNECTED) return kHostExitOk;
     WriteErrorLine(errors, HostError{HostErrorCode::WriteFailed,
                                      "cannot write to standard output (error " + std::to_string(error) + ")"});
     return kHostExitFailed;
