@@ -198,6 +198,8 @@ int OnDevice(const Context& context) {
   if (command == "raw") {
     std::string text;
     for (std::size_t i = 1; i < operands.size(); ++i) text += (i > 1 ? " " : "") + operands[i];
+    // No bytes at all is a report too: the empty read a device gives.
+    if (text.find_first_not_of(" \t,:-") == std::string::npos) return context.Result(client.SendReport(id, nullptr, 0));
     const ParsedHex hex = ParseHexBytes(text);
     if (!hex.bytes) return context.Usage("not hex bytes: " + hex.error);
     return context.Result(client.SendReport(id, hex.bytes->data(), static_cast<unsigned>(hex.bytes->size())));
