@@ -1,17 +1,28 @@
-// The control functions of the simulated reader (SimReaderApi.h).
+// The control functions of the simulated reader (SimReaderApi.h), on the devices this
+// process serves: its own, or its session server's in the shared mode.
 #include <algorithm>
-#include <memory>
+#include <vector>
 
-#include "tools/card_encoder/CardReportEncoder.h"
+#include "tools/simreader/ServedDevices.h"
 #include "tools/simreader/SimReaderApi.h"
 #include "tools/simreader/SimulatorState.h"
 
 namespace {
 
-std::shared_ptr<SimulatedDevice> DeviceOrError(unsigned id) {
-  std::shared_ptr<SimulatedDevice> device = SimulatorState::Get().Find(id);
-  if (device == nullptr) SetLastError(ERROR_DEVICE_NOT_CONNECTED);
-  return device;
+BOOL Succeeded(DWORD error) {
+  if (error == ERROR_SUCCESS) return TRUE;
+  SetLastError(error);
+  return FALSE;
+}
+
+// ServedDevices() may allocate on its first call.
+template <typename Call>
+BOOL Guarded(Call call) {
+  try {
+    return Succeeded(call(ServedDevices()));
+  } catch (...) {
+    return Succeeded(ERROR_NOT_ENOUGH_MEMORY);
+  }
 }
 
 }  // namespace
@@ -19,93 +30,67 @@ std::shared_ptr<SimulatedDevice> DeviceOrError(unsigned id) {
 extern "C" {
 
 unsigned SimReader_AddDevice(unsigned short vendorId, unsigned short productId, unsigned short inputReportLength) {
-  try {
-    return SimulatorState::Get().AddDevice(vendorId, productId, inputReportLength);
-  } catch (...) {
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return 0;
-  }
+  unsigned id = 0;
+  return Guarded([&](DeviceHost& devices) { return devices.AddDevice(vendorId, productId, inputReportLength, id); })
+             ? id
+             : 0;
 }
 
 BOOL SimReader_RemoveDevice(unsigned id) {
-  if (!SimulatorState::Get().RemoveDevice(id)) {
-    SetLastError(ERROR_DEVICE_NOT_CONNECTED);
-    return FALSE;
-  }
-  return TRUE;
+  return Guarded([id](DeviceHost& devices) { return devices.RemoveDevice(id); });
 }
 
 BOOL SimReader_SendReport(unsigned id, const void* bytes, unsigned length) {
-  const std::shared_ptr<SimulatedDevice> device = DeviceOrError(id);
-  if (device == nullptr) return FALSE;
-  if (bytes == nullptr && length != 0) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
-  return device->Send(bytes, length) ? TRUE : FALSE;
+  return Guarded([&](DeviceHost& devices) { return devices.SendReport(id, bytes, length); });
 }
 
 BOOL SimReader_PresentCard(unsigned id, unsigned cardNumber, unsigned char shift) {
-  const std::shared_ptr<SimulatedDevice> device = DeviceOrError(id);
-  if (device == nullptr) return FALSE;
-  const CardReportBytes report = EncodeCardNumber(cardNumber, shift, device->NextSeed());
-  return device->Send(report.data(), static_cast<DWORD>(report.size())) ? TRUE : FALSE;
+  return Guarded([&](DeviceHost& devices) { return devices.PresentCard(id, cardNumber, shift); });
 }
 
 BOOL SimReader_FailNextListeningOpen(unsigned id) {
-  const std::shared_ptr<SimulatedDevice> device = DeviceOrError(id);
-  if (device == nullptr) return FALSE;
-  device->FailNextListeningOpen();
-  return TRUE;
+  return Guarded([id](DeviceHost& devices) { return devices.FailNextListeningOpen(id); });
 }
 
 BOOL SimReader_SetFaults(unsigned id, unsigned faults) {
-  const std::shared_ptr<SimulatedDevice> device = DeviceOrError(id);
-  if (device == nullptr) return FALSE;
-  device->SetFaults(faults);
-  return TRUE;
+  return Guarded([&](DeviceHost& devices) { return devices.SetFaults(id, faults); });
 }
 
 int SimReader_OpenHandleCount(unsigned id) {
-  const std::shared_ptr<SimulatedDevice> device = DeviceOrError(id);
-  return device == nullptr ? -1 : device->OpenHandleCount();
+  int count = -1;
+  return Guarded([&](DeviceHost& devices) { return devices.OpenHandleCount(id, count); }) ? count : -1;
 }
 
 BOOL SimReader_WaitForOpenHandles(unsigned id, int count, DWORD timeoutMilliseconds) {
-  const std::shared_ptr<SimulatedDevice> device = DeviceOrError(id);
-  if (device == nullptr) return FALSE;
-  if (!device->WaitForOpenHandles(count, timeoutMilliseconds)) {
-    SetLastError(ERROR_TIMEOUT);
-    return FALSE;
-  }
-  return TRUE;
+  return Guarded([&](DeviceHost& devices) { return devices.WaitForOpenHandles(id, count, timeoutMilliseconds); });
 }
 
 BOOL SimReader_GetLastWriteTime(unsigned id, LARGE_INTEGER* counter) {
-  const std::shared_ptr<SimulatedDevice> device = DeviceOrError(id);
-  if (device == nullptr || counter == nullptr) return FALSE;
-  counter->QuadPart = device->LastWriteTime();
-  return TRUE;
+  if (counter == nullptr) return FALSE;
+  return Guarded([&](DeviceHost& devices) { return devices.LastWriteTime(id, counter->QuadPart); });
 }
 
 BOOL SimReader_GetDevice(unsigned id, SimReaderDeviceInfo* info) {
-  const std::shared_ptr<SimulatedDevice> device = DeviceOrError(id);
-  if (device == nullptr || info == nullptr) return FALSE;
-  *info = device->Info();
-  return TRUE;
+  if (info == nullptr) return FALSE;
+  return Guarded([&](DeviceHost& devices) { return devices.GetDevice(id, *info); });
 }
 
 unsigned SimReader_ListDevices(SimReaderDeviceInfo* infos, unsigned capacity) {
-  const auto devices = SimulatorState::Get().Devices();
+  std::vector<SimReaderDeviceInfo> devices;
+  if (!Guarded([&](DeviceHost& host) { return host.ListDevices(devices); })) return 0;
   const std::size_t filled = infos == nullptr ? 0 : std::min<std::size_t>(capacity, devices.size());
-  for (std::size_t i = 0; i < filled; ++i) {
-    infos[i] = devices[i]->Info();
-  }
+  std::copy(devices.begin(), devices.begin() + static_cast<std::ptrdiff_t>(filled), infos);
   return static_cast<unsigned>(devices.size());
 }
 
 void SimReader_GetStats(SimReaderStats* stats) {
-  if (stats != nullptr) *stats = SimulatorState::Get().Stats();
+  if (stats == nullptr) return;
+  // What this process's callers hold is counted here, whichever process has the devices.
+  *stats = SimulatorState::Get().Stats();
+  std::vector<SimReaderDeviceInfo> devices;
+  if (Guarded([&](DeviceHost& host) { return host.ListDevices(devices); })) {
+    stats->devices = static_cast<unsigned>(devices.size());
+  }
 }
 
 }  // extern "C"

@@ -6,11 +6,30 @@ extern "C" {
 #include <hidsdi.h>
 }
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
+#include <string>
 
+#include "tools/simreader/ServedDevices.h"
 #include "tools/simreader/SimulatorState.h"
 
 namespace {
+
+// The file system's name for what a handle was opened on ("\simreader#..." for a pipe).
+std::wstring FileNameOf(HANDLE handle) {
+  constexpr DWORD kMaxNameBytes = 1024;
+  DWORD buffer[(sizeof(DWORD) + kMaxNameBytes) / sizeof(DWORD) + 1] = {};
+  if (!GetFileInformationByHandleEx(handle, FileNameInfo, buffer, sizeof(buffer))) {
+    return std::wstring();
+  }
+  DWORD nameBytes = 0;
+  std::memcpy(&nameBytes, buffer, sizeof(nameBytes));
+  nameBytes = std::min<DWORD>(nameBytes, kMaxNameBytes);
+  std::wstring name(nameBytes / sizeof(wchar_t), L'\0');
+  std::memcpy(&name[0], reinterpret_cast<const unsigned char*>(buffer) + sizeof(DWORD), name.size() * sizeof(wchar_t));
+  return name;
+}
 
 // A pipe client's handle starts in byte mode, where queued messages run together; a HID
 // read returns one report. The library's first call on its handle is one of ours, so the
@@ -20,28 +39,44 @@ void ReadOneReportPerRead(HANDLE device) {
   SetNamedPipeHandleState(device, &mode, nullptr, nullptr);
 }
 
+// The device behind `handle`, told that `use` is made of the handle; false with the
+// error set when there is none or its faults refuse the use.
+bool UseDevice(HANDLE handle, HandleUse use, SimReaderDeviceInfo& info) {
+  CoverNotificationRegistrations();
+  const DWORD error = ServedDevices().UseHandle(FileNameOf(handle), use, info);
+  if (error != ERROR_SUCCESS) {
+    SetLastError(error);
+    return false;
+  }
+  ReadOneReportPerRead(handle);
+  return true;
+}
+
 }  // namespace
 
 extern "C" {
 
 void NTAPI HidD_GetHidGuid(LPGUID guid) {
+  try {
+    // Programs ask for the class just before they register for its notifications.
+    CoverNotificationRegistrations();
+  } catch (...) {
+  }
   if (guid != nullptr) *guid = kHidInterfaceGuid;
 }
 
 BOOLEAN NTAPI HidD_GetAttributes(HANDLE device, PHIDD_ATTRIBUTES attributes) {
   try {
-    const std::shared_ptr<SimulatedDevice> simulated = SimulatorState::Get().FindByHandle(device);
-    if (simulated == nullptr || attributes == nullptr || (simulated->Faults() & SIMREADER_FAULT_ATTRIBUTES) != 0) {
+    SimReaderDeviceInfo info{};
+    if (attributes == nullptr) {
       SetLastError(ERROR_INVALID_FUNCTION);
       return FALSE;
     }
-    ReadOneReportPerRead(device);
-    simulated->OnHandleUsed();
+    if (!UseDevice(device, HandleUse::Attributes, info)) return FALSE;
     attributes->Size = sizeof(HIDD_ATTRIBUTES);
-    attributes->VendorID = simulated->VendorId();
-    attributes->ProductID = simulated->ProductId();
+    attributes->VendorID = info.vendorId;
+    attributes->ProductID = info.productId;
     attributes->VersionNumber = 0x0100;
-    simulated->OnAttributesQueried();
     return TRUE;
   } catch (...) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
@@ -51,16 +86,14 @@ BOOLEAN NTAPI HidD_GetAttributes(HANDLE device, PHIDD_ATTRIBUTES attributes) {
 
 BOOLEAN NTAPI HidD_GetPreparsedData(HANDLE device, PHIDP_PREPARSED_DATA* preparsedData) {
   try {
-    const std::shared_ptr<SimulatedDevice> simulated = SimulatorState::Get().FindByHandle(device);
-    if (simulated == nullptr || preparsedData == nullptr ||
-        (simulated->Faults() & SIMREADER_FAULT_PREPARSED_DATA) != 0) {
+    SimReaderDeviceInfo info{};
+    if (preparsedData == nullptr) {
       SetLastError(ERROR_INVALID_FUNCTION);
       return FALSE;
     }
-    ReadOneReportPerRead(device);
-    simulated->OnHandleUsed();
+    if (!UseDevice(device, HandleUse::PreparsedData, info)) return FALSE;
     auto data = std::make_unique<PreparsedData>(
-        PreparsedData{simulated->InputReportLength(), (simulated->Faults() & SIMREADER_FAULT_CAPS) != 0});
+        PreparsedData{info.inputReportLength, (info.faults & SIMREADER_FAULT_CAPS) != 0});
     // An opaque handle to the caller; only these functions look behind it.
     *preparsedData = reinterpret_cast<PHIDP_PREPARSED_DATA>(SimulatorState::Get().OpenPreparsedData(std::move(data)));
     return TRUE;

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 
+#include "tools/simreader/ServedDevices.h"
 #include "tools/simreader/SimulatorState.h"
 
 namespace {
@@ -35,12 +36,11 @@ extern "C" {
 
 HDEVINFO WINAPI SetupDiGetClassDevsA(const GUID* classGuid, PCSTR /*enumerator*/, HWND /*parent*/, DWORD flags) {
   try {
+    CoverNotificationRegistrations();
     auto list = std::make_unique<DeviceInfoList>();
     if (IsHidInterfaceClass(classGuid) && (flags & DIGCF_DEVICEINTERFACE) != 0) {
-      for (const auto& device : SimulatorState::Get().Devices()) {
-        device->OnEnumerationStarted();
-        list->interfaces.push_back(device->Info());
-      }
+      // Without its server, a shared session simply has no devices.
+      if (ServedDevices().BeginEnumeration(list->interfaces) != ERROR_SUCCESS) list->interfaces.clear();
     }
     return SimulatorState::Get().OpenDeviceInfoList(std::move(list));
   } catch (...) {

@@ -1,9 +1,7 @@
 #include "tools/simreader/SimulatorState.h"
 
 #include <algorithm>
-#include <cstring>
 #include <mutex>
-#include <string>
 
 namespace {
 
@@ -11,21 +9,6 @@ template <typename T>
 T* Lookup(const std::map<const void*, std::unique_ptr<T>>& owned, const void* handle) {
   const auto found = owned.find(handle);
   return found == owned.end() ? nullptr : found->second.get();
-}
-
-// The file system's name for what a handle was opened on ("\simreader#..." for a pipe).
-std::wstring FileNameOf(HANDLE handle) {
-  constexpr DWORD kMaxNameBytes = 1024;
-  DWORD buffer[(sizeof(DWORD) + kMaxNameBytes) / sizeof(DWORD) + 1] = {};
-  if (!GetFileInformationByHandleEx(handle, FileNameInfo, buffer, sizeof(buffer))) {
-    return std::wstring();
-  }
-  DWORD nameBytes = 0;
-  std::memcpy(&nameBytes, buffer, sizeof(nameBytes));
-  nameBytes = std::min<DWORD>(nameBytes, kMaxNameBytes);
-  std::wstring name(nameBytes / sizeof(wchar_t), L'\0');
-  std::memcpy(&name[0], reinterpret_cast<const unsigned char*>(buffer) + sizeof(DWORD), name.size() * sizeof(wchar_t));
-  return name;
 }
 
 }  // namespace
@@ -78,8 +61,7 @@ std::shared_ptr<SimulatedDevice> SimulatorState::Find(unsigned id) const {
   return nullptr;
 }
 
-std::shared_ptr<SimulatedDevice> SimulatorState::FindByHandle(HANDLE handle) const {
-  const std::wstring name = FileNameOf(handle);
+std::shared_ptr<SimulatedDevice> SimulatorState::FindByPipeName(const std::wstring& name) const {
   if (name.empty()) {
     return nullptr;
   }

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <map>
+#include <string>
 #include <vector>
 
 #include "tools/simreader/SimReaderApi.h"
@@ -38,8 +39,8 @@ class SimulatorState {
   unsigned AddDevice(std::uint16_t vendorId, std::uint16_t productId, std::uint16_t inputReportLength);
   bool RemoveDevice(unsigned id);
   std::shared_ptr<SimulatedDevice> Find(unsigned id) const;
-  // The device a handle (of any open, with any access) was opened on, or null.
-  std::shared_ptr<SimulatedDevice> FindByHandle(HANDLE handle) const;
+  // The device whose pipe has this name (as GetFileInformationByHandleEx gives it), or null.
+  std::shared_ptr<SimulatedDevice> FindByPipeName(const std::wstring& pipeName) const;
   // In enumeration order: the order in which they were plugged in.
   std::vector<std::shared_ptr<SimulatedDevice>> Devices() const;
 
