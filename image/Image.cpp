@@ -6,7 +6,9 @@
 // GetObjectA fills the whole DIBSECTION only for a DIB section; a plain bitmap answers
 // with the size of the leading BITMAP alone. The status bitmaps are loaded as DIB
 // sections, so this is the usual answer.
+#if !defined(_WIN64)
 static_assert(sizeof(DIBSECTION) == 84, "32-bit DIBSECTION layout");
+#endif
 
 CImage::CImage()
     : m_width(0), m_height(0), m_memoryDC(nullptr), m_dcUseCount(0), m_previousObject(nullptr) {}

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Usage: build.sh [build-dir] [target ...]   (default: build, everything)
-# Installs the tools if needed, then configures and builds everything: the Windows
-# binaries with MinGW-w64 and the native (Linux) test and fuzz programs. Given targets,
-# only those and what they need.
+# Installs the tools if needed, then configures and builds everything: the 32-bit Windows
+# binaries with MinGW-w64 (i686) in <build-dir>, the 64-bit ones (x86-64) in
+# <build-dir>/x64, and the native (Linux) test and fuzz programs. Given targets, only
+# those and what they need, in the 32-bit build.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$root/build}"
@@ -15,6 +16,12 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
 fi
 if [ ${#targets[@]} -gt 0 ]; then
   cmake --build "$build" --target "${targets[@]}"
-else
-  cmake --build "$build"
+  exit 0
 fi
+cmake --build "$build"
+if [ ! -f "$build/x64/CMakeCache.txt" ]; then
+  cmake -S "$root" -B "$build/x64" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" \
+    -DCMAKE_BUILD_TYPE=Release
+fi
+cmake --build "$build/x64"

@@ -5,8 +5,8 @@ set -uo pipefail
 
 PACKAGES=(
   cmake make ninja-build
-  g++-mingw-w64-i686-posix
-  wine wine32:i386
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
+  wine wine32:i386 wine64
   xvfb xauth
   googletest
   clang libclang-rt-14-dev libfuzzer-14-dev libbenchmark-dev

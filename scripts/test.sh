@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Usage: test.sh [build-dir]   (default: build)
-# Installs what is missing, builds, and runs every test: Windows test programs under
-# Wine in a virtual display, native programs directly. Ends with CTest's summary.
+# Installs what is missing, builds, and runs every test: the 32-bit build's Windows test
+# programs under 32-bit Wine, the 64-bit build's under 64-bit Wine, in a virtual display,
+# and the native programs directly. Ends with CTest's summaries and an overall line.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-build="${1:-$root/build}"
+build="$(mkdir -p "${1:-$root/build}" && cd "${1:-$root/build}" && pwd)"
 bash "$root/scripts/build.sh" "$build"
-exec "$root/scripts/with-wine.sh" "$build" \
-  ctest --test-dir "$build" --output-on-failure --timeout 600 -j 2
+exec "$root/scripts/with-wine.sh" "$build" bash "$root/scripts/run-tests.sh" "$build"

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Usage: run-tests.sh <build-dir>   (inside scripts/with-wine.sh; scripts/test.sh calls it)
+# CTest on the 32-bit build (with the native tests), then on the 64-bit build. On a machine
+# that cannot start 32-bit programs (TARVX_NO_WIN32, set by with-wine.sh) the 32-bit Wine
+# suites cannot run: that is said loudly, and the rest runs.
+set -uo pipefail
+build="$1"
+ctest_args=(--output-on-failure --timeout 600 -j 2)
+
+rc=0
+if [ -n "${TARVX_NO_WIN32:-}" ]; then
+  echo "================================================================================"
+  echo "NOT RUN: the 32-bit Wine suites (label win32). Reason: $TARVX_NO_WIN32."
+  echo "The 64-bit build's suites below run the same sources; run 'make test' on a machine"
+  echo "that starts 32-bit programs to test the 32-bit build too."
+  echo "================================================================================"
+  ctest --test-dir "$build" "${ctest_args[@]}" -LE wine || rc=1
+else
+  ctest --test-dir "$build" "${ctest_args[@]}" || rc=1
+fi
+echo "== 64-bit build"
+ctest --test-dir "$build/x64" "${ctest_args[@]}" || rc=1
+exit $rc
