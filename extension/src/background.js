@@ -17,10 +17,13 @@ const host = new HostConnection(
 );
 const consent = new Consent(applyConsent);
 
-function applyConsent() {
+// Pages of origins no longer allowed are let go; pages of allowed origins that were open
+// before (the origin just allowed, or the extension just started) get the scripts now.
+async function applyConsent() {
   pages.refuseAllBut((origin) => consent.isAllowed(origin));
   pagesChanged();
-  return registerFor(consent.allowedOrigins());
+  await registerFor(consent.allowedOrigins());
+  await startInOpenTabs();
 }
 
 function pagesChanged() {
@@ -68,7 +71,6 @@ async function answerPopup(request) {
   if (request.type === 'allow') {
     await consent.allow(origin);
     await applyConsent();
-    await startInOpenTabs(origin);
   } else if (request.type === 'revoke' && !consent.byPolicy(origin)) {
     await consent.revoke(origin);
     await applyConsent();
@@ -82,10 +84,10 @@ async function answerPopup(request) {
   };
 }
 
-async function startInOpenTabs(origin) {
+async function startInOpenTabs() {
   const tabs = await api.tabs.query({});
   for (const tab of tabs) {
-    if (originOf(tab.url) !== origin || pages.hasTab(tab.id)) continue;
+    if (!consent.isAllowed(originOf(tab.url)) || pages.hasTab(tab.id)) continue;
     await injectInto(tab.id).catch((e) => console.warn(`tab ${tab.id}:`, e));
   }
 }
