@@ -11,6 +11,7 @@ PACKAGES=(
   googletest
   clang libclang-rt-14-dev libfuzzer-14-dev libbenchmark-dev
   zip unzip
+  chromium firefox-esr
 )
 
 missing=()
@@ -20,7 +21,13 @@ for p in "${PACKAGES[@]}"; do
   fi
 done
 
+# The browser tests need Node.js 20 or newer (playwright-core); Debian 12's is 18.
+if ! node -e 'process.exit(Number(process.versions.node.split(".")[0]) >= 20 ? 0 : 1)' 2>/dev/null; then
+  echo "setup: Node.js 20 or newer is needed for the extension's build and tests (node --version)" >&2
+fi
+
 if [ ${#missing[@]} -eq 0 ]; then
+  bash "$(dirname "$0")/npm-ci.sh" "$(cd "$(dirname "$0")/.." && pwd)/tests/browser"
   exit 0
 fi
 
@@ -50,4 +57,5 @@ if ! install "${missing[@]}"; then
     exit 1
   fi
 fi
+bash "$(dirname "$0")/npm-ci.sh" "$(cd "$(dirname "$0")/.." && pwd)/tests/browser"
 echo "setup: done"

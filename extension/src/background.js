@@ -1,0 +1,95 @@
+// The background: consent, the one native port, and the pages it serves.
+import { api } from './browserApi.js';
+import { showBadge } from './badge.js';
+import { Consent } from './consent.js';
+import { injectInto, pageAsksForReader, registerFor } from './contentScripts.js';
+import { HostConnection } from './hostConnection.js';
+import { originOf } from './origins.js';
+import { PAGE_PORT_NAME, Pages, senderOrigin } from './pages.js';
+
+const pages = new Pages();
+const host = new HostConnection(
+  (message) => pages.broadcast(message),
+  (status) => {
+    pages.broadcast({ type: 'status', listening: status.listening });
+    showBadge(pages.count, status.listening);
+  },
+);
+const consent = new Consent(applyConsent);
+
+// Pages of origins no longer allowed are let go; pages of allowed origins that were open
+// before (the origin just allowed, or the extension just started) get the scripts now.
+async function applyConsent() {
+  pages.refuseAllBut((origin) => consent.isAllowed(origin));
+  pagesChanged();
+  await registerFor(consent.allowedOrigins());
+  await startInOpenTabs();
+}
+
+function pagesChanged() {
+  host.setWanted(pages.count > 0);
+  showBadge(pages.count, host.status.listening);
+}
+
+// Listeners are added at the top level so that a restarted service worker gets the events
+// that woke it; each waits for the stored consent first.
+api.runtime.onConnect.addListener(async (port) => {
+  if (port.name !== PAGE_PORT_NAME) return port.disconnect();
+  let open = true;
+  port.onDisconnect.addListener(() => {
+    open = false;
+    if (pages.remove(port)) pagesChanged();
+  });
+  await consent.ready;
+  const origin = senderOrigin(port.sender);
+  if (!open) return;
+  if (!consent.isAllowed(origin)) {
+    port.postMessage({ type: 'refused' });
+    return port.disconnect();
+  }
+  pages.add(port, origin);
+  port.postMessage({ type: 'welcome', listening: host.status.listening });
+  pagesChanged();
+});
+
+api.runtime.onMessage.addListener((request, sender, sendResponse) => {
+  if (!fromPopup(sender)) return false;
+  answerPopup(request).then(sendResponse, (e) => sendResponse({ error: String(e?.message ?? e) }));
+  return true;
+});
+
+function fromPopup(sender) {
+  return sender.id === api.runtime.id && typeof sender.url === 'string' &&
+    sender.url.startsWith(api.runtime.getURL('popup.html'));
+}
+
+async function answerPopup(request) {
+  await consent.ready;
+  const tab = await api.tabs.get(request.tabId);
+  const origin = originOf(tab.url);
+  if (origin === null) return { origin: null };
+  if (request.type === 'allow') {
+    await consent.allow(origin);
+    await applyConsent();
+  } else if (request.type === 'revoke' && !consent.byPolicy(origin)) {
+    await consent.revoke(origin);
+    await applyConsent();
+  }
+  return {
+    origin,
+    asks: pages.hasTab(tab.id) || (await pageAsksForReader(tab.id)),
+    allowed: consent.isAllowed(origin),
+    byPolicy: consent.byPolicy(origin),
+    host: host.status,
+  };
+}
+
+async function startInOpenTabs() {
+  const tabs = await api.tabs.query({});
+  for (const tab of tabs) {
+    if (!consent.isAllowed(originOf(tab.url)) || pages.hasTab(tab.id)) continue;
+    await injectInto(tab.id).catch((e) => console.warn(`tab ${tab.id}:`, e));
+  }
+}
+
+consent.ready.then(applyConsent);

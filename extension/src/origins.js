@@ -1,0 +1,46 @@
+// Origins as consent is given to them: scheme, host and port exactly, http and https only.
+
+/**
+ * @param {string | undefined} url
+ * @returns {string | null} the URL's origin, or null for anything but http and https
+ */
+export function originOf(url) {
+  if (typeof url !== 'string') return null;
+  let parsed;
+  try {
+    parsed = new URL(url);
+  } catch {
+    return null;
+  }
+  if (parsed.protocol !== 'http:' && parsed.protocol !== 'https:') return null;
+  return parsed.origin;
+}
+
+/**
+ * An origin as written in a policy or stored by the popup: exactly an origin, optionally
+ * with one trailing slash; anything with a path, query, fragment or credentials is refused.
+ * @param {unknown} text
+ * @returns {string | null}
+ */
+export function parseOrigin(text) {
+  if (typeof text !== 'string') return null;
+  const origin = originOf(text);
+  if (origin === null) return null;
+  return text === origin || text === `${origin}/` ? origin : null;
+}
+
+/**
+ * Match patterns cannot name a port: scripts are registered per scheme and host, and the
+ * background checks the exact origin of every page that connects.
+ * @param {string} origin
+ */
+export function matchPatternOf(origin) {
+  const { protocol, hostname } = new URL(origin);
+  return `${protocol}//${hostname}/*`;
+}
+
+/** @param {unknown} list @returns {string[]} the valid origins of the list, once each */
+export function originList(list) {
+  if (!Array.isArray(list)) return [];
+  return [...new Set(list.map(parseOrigin).filter((o) => o !== null))];
+}

@@ -1,0 +1,24 @@
+// Page-world script on allowed origins: calls the page's own CardReaded and DeviceChanged
+// for the messages content.js posts to this window. Only a number is ever passed: nothing
+// received is evaluated, and a function the page lacks is simply not called.
+(() => {
+  const INSTALLED = Symbol.for('tarvx.pageWorld');
+  if (window[INSTALLED]) return;
+  Object.defineProperty(window, INSTALLED, { value: true });
+  const CARD_NUMBER_MAX = 4294967295;
+
+  const valid = {
+    CardReaded: (n) => Number.isInteger(n) && n >= 0 && n <= CARD_NUMBER_MAX,
+    DeviceChanged: (n) => n === 0 || n === 1,
+  };
+
+  window.addEventListener('message', (event) => {
+    if (event.source !== window) return;
+    const data = event.data;
+    if (typeof data !== 'object' || data === null || data.tarvxBridge !== 1) return;
+    const { call, argument } = data;
+    if (!Object.prototype.hasOwnProperty.call(valid, call) || !valid[call](argument)) return;
+    const fn = window[call];
+    if (typeof fn === 'function') fn.call(window, argument);
+  });
+})();

@@ -1,0 +1,49 @@
+// The allowed pages that want cards, each through its content script's port.
+import { api } from './browserApi.js';
+import { originOf } from './origins.js';
+
+export const PAGE_PORT_NAME = 'tarvx-page';
+
+/** The page's origin as the browser reports it; never anything the page says. */
+export function senderOrigin(sender) {
+  if (!sender?.tab || sender.frameId !== 0 || sender.id !== api.runtime.id) return null;
+  return originOf(typeof sender.origin === 'string' && sender.origin !== 'null' ? `${sender.origin}/` : sender.url);
+}
+
+export class Pages {
+  constructor() {
+    /** @type {Map<object, {origin: string, tabId: number}>} */
+    this.ports = new Map();
+  }
+
+  get count() {
+    return this.ports.size;
+  }
+
+  add(port, origin) {
+    this.ports.set(port, { origin, tabId: port.sender.tab.id });
+  }
+
+  remove(port) {
+    return this.ports.delete(port);
+  }
+
+  hasTab(tabId) {
+    return [...this.ports.values()].some((p) => p.tabId === tabId);
+  }
+
+  /** @param {object} message sent to every page */
+  broadcast(message) {
+    for (const port of this.ports.keys()) port.postMessage(message);
+  }
+
+  /** Tells the pages of origins no longer allowed to let go, and forgets them. */
+  refuseAllBut(isAllowed) {
+    for (const [port, page] of this.ports) {
+      if (isAllowed(page.origin)) continue;
+      port.postMessage({ type: 'refused' });
+      port.disconnect();
+      this.ports.delete(port);
+    }
+  }
+}

@@ -1,0 +1,50 @@
+// The toolbar popup: for the tab it was opened on (or the one named by ?tab=<id>), whether
+// the page asks for the reader and whether its origin is allowed, and one button to allow
+// or revoke the origin.
+import { api } from './browserApi.js';
+
+const HOST_STATES = {
+  off: 'No page uses the reader now.',
+  starting: 'Starting the reader program…',
+  connected: 'Reader program running.',
+  retrying: 'The reader program is not running; retrying.',
+};
+
+async function targetTabId() {
+  const named = Number(new URLSearchParams(location.search).get('tab'));
+  if (Number.isInteger(named) && named > 0) return named;
+  const [tab] = await api.tabs.query({ active: true, currentWindow: true });
+  return tab.id;
+}
+
+function text(id, value) {
+  document.getElementById(id).textContent = value;
+}
+
+function show(state, tabId) {
+  const button = document.getElementById('toggle');
+  if (state.error || !state.origin) {
+    text('origin', state.error ? `Error: ${state.error}` : 'This page cannot use the reader (only http and https pages can).');
+    button.hidden = true;
+    return;
+  }
+  text('origin', state.origin);
+  text('asks', state.asks === null ? 'Cannot tell whether this page asks for the reader.'
+    : state.asks ? 'This page asks for the card reader.' : 'This page does not ask for the card reader.');
+  text('allowed', state.byPolicy ? 'Allowed by your administrator.'
+    : state.allowed ? 'Allowed: this site gets the cards read.' : 'Not allowed: this site gets nothing from the reader.');
+  button.hidden = state.byPolicy;
+  button.textContent = state.allowed ? 'Revoke' : 'Allow this site';
+  button.onclick = () => request(state.allowed ? 'revoke' : 'allow', tabId);
+  const host = state.host;
+  const listening = host.listening ? ' Listening to the reader.' : host.state === 'connected' ? ' Not listening: is the reader plugged in?' : '';
+  const why = host.state === 'retrying' && host.lastError ? ` (${host.lastError})` : '';
+  text('host', `${HOST_STATES[host.state] ?? ''}${why}${listening}`);
+  document.body.dataset.state = state.allowed ? 'allowed' : 'not-allowed';
+}
+
+async function request(type, tabId) {
+  show(await api.runtime.sendMessage({ type, tabId }), tabId);
+}
+
+targetTabId().then((tabId) => request('state', tabId));

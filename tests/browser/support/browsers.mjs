@@ -1,0 +1,149 @@
+// Chromium (playwright-core) and Firefox (puppeteer-core over WebDriver BiDi) with the built
+// extension and the host manifest in a fresh profile, behind one small interface:
+//   session.openTab(url) -> Tab, session.popupFor(tab) -> Tab, session.close()
+//   tab.goto / evaluate / waitFor / click / screenshot / close
+import { copyFileSync, mkdirSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import { join } from 'node:path';
+import { chromium } from 'playwright-core';
+import puppeteer from 'puppeteer-core';
+import { waitUntil } from './wait.mjs';
+
+export const BUILD_DIR = process.env.TARVX_BUILD_DIR ?? new URL('../../../build', import.meta.url).pathname;
+const EXTENSION_DIR = join(BUILD_DIR, 'extension');
+export const IDS = JSON.parse(readFileSync(join(EXTENSION_DIR, 'ids.json'), 'utf8'));
+const HOST_FILE = 'com.tarvo.usbicreader.json';
+// Firefox gives each profile a random UUID for the add-on's pages unless told one.
+const FIREFOX_UUID = '6f1c1c9e-3d2a-4b8e-9a57-1f0e2b7c4d11';
+const TIMEOUT = 15000;
+
+/** The build's host manifest for the browser, pointing at hostPath when given. */
+function writeHostManifest(browser, dir, hostPath) {
+  mkdirSync(dir, { recursive: true });
+  const manifest = JSON.parse(readFileSync(join(EXTENSION_DIR, 'hosts', browser, HOST_FILE), 'utf8'));
+  if (hostPath) manifest.path = hostPath;
+  writeFileSync(join(dir, HOST_FILE), JSON.stringify(manifest));
+}
+
+/**
+ * @param {'chromium' | 'firefox'} name
+ * @param {{env: object, hostPath?: string, publicPorts: number[]}} options
+ */
+export async function launch(name, options) {
+  const dir = mkdtempSync(join(tmpdir(), `tarvx-${name}-`));
+  const session = name === 'chromium' ? await launchChromium(dir, options) : await launchFirefox(dir, options);
+  const close = session.close;
+  session.close = async () => {
+    await close().catch(() => {});
+    rmSync(dir, { recursive: true, force: true });
+  };
+  return session;
+}
+
+async function launchChromium(dir, { env, hostPath, publicPorts }) {
+  const profile = join(dir, 'profile');
+  writeHostManifest('chromium', join(profile, 'NativeMessagingHosts'), hostPath);
+  const extension = join(EXTENSION_DIR, 'chromium');
+  const context = await chromium.launchPersistentContext(profile, {
+    executablePath: '/usr/bin/chromium',
+    headless: true,
+    env: { ...process.env, ...env },
+    viewport: { width: 800, height: 600 },
+    deviceScaleFactor: 1,
+    ignoreDefaultArgs: ['--disable-extensions'],
+    args: [
+      '--headless=new',
+      `--load-extension=${extension}`,
+      `--disable-extensions-except=${extension}`,
+      // Loopback pages count as public sites, as the real pages would.
+      `--ip-address-space-overrides=${publicPorts.map((p) => `127.0.0.1:${p}=public`).join(',')}`,
+    ],
+  });
+  const wrap = (page) => ({
+    page,
+    goto: (url) => page.goto(url),
+    evaluate: (fn, arg) => page.evaluate(fn, arg),
+    waitFor: (fn, arg, timeout = TIMEOUT) => page.waitForFunction(fn, arg, { timeout }),
+    click: (selector) => page.click(selector),
+    screenshot: (selector) => page.locator(selector).screenshot(),
+    close: () => page.close(),
+  });
+  return {
+    name: 'chromium',
+    extensionBase: `chrome-extension://${IDS.chromium}/`,
+    async openTab(url) {
+      const tab = wrap(await context.newPage());
+      if (url) await tab.goto(url);
+      return tab;
+    },
+    close: () => context.close(),
+  };
+}
+
+async function launchFirefox(dir, { env, hostPath }) {
+  const home = join(dir, 'home');
+  writeHostManifest('firefox', join(home, '.mozilla', 'native-messaging-hosts'), hostPath);
+  const browser = await puppeteer.launch({
+    browser: 'firefox',
+    executablePath: '/usr/bin/firefox-esr',
+    headless: true,
+    userDataDir: join(dir, 'profile'),
+    // The harness opens the popup's page in a tab, which WebDriver BiDi refuses for
+    // moz-extension: URLs unless given system access.
+    env: { ...process.env, ...env, HOME: home, MOZ_REMOTE_ALLOW_SYSTEM_ACCESS: '1' },
+    defaultViewport: { width: 800, height: 600, deviceScaleFactor: 1 },
+    extraPrefsFirefox: { 'extensions.webextensions.uuids': JSON.stringify({ [IDS.firefox]: FIREFOX_UUID }) },
+  });
+  await browser.installExtension(join(EXTENSION_DIR, 'firefox'));
+  const wrap = (page) => ({
+    page,
+    goto: (url) => (url.startsWith('moz-extension:') ? gotoExtensionPage(page, url) : page.goto(url)),
+    evaluate: (fn, arg) => page.evaluate(fn, arg),
+    waitFor: (fn, arg, timeout = TIMEOUT) => page.waitForFunction(fn, { timeout, polling: 50 }, arg),
+    click: (selector) => page.click(selector),
+    screenshot: async (selector) => Buffer.from(await (await page.$(selector)).screenshot()),
+    close: () => page.close(),
+  });
+  return {
+    name: 'firefox',
+    extensionBase: `moz-extension://${FIREFOX_UUID}/`,
+    async openTab(url) {
+      const tab = wrap(await browser.newPage());
+      if (url) await tab.goto(url);
+      return tab;
+    },
+    close: () => browser.close(),
+  };
+}
+
+// The add-on's pages load in another process and puppeteer misses the end of that
+// navigation: start it, then wait for the page itself.
+async function gotoExtensionPage(page, url) {
+  await page.goto(url, { timeout: 1000 }).catch(() => {});
+  await waitUntil(() => page.evaluate((u) => location.href === u && document.readyState === 'complete', url).catch(() => false),
+    TIMEOUT, url);
+}
+
+/**
+ * Opens the toolbar popup's page in a tab of its own, aimed at the given page's tab (the
+ * popup takes the tab's id as ?tab=), and waits for it to show the page's state.
+ */
+export async function popupFor(session, url) {
+  const popup = await session.openTab(`${session.extensionBase}popup.html`);
+  const tabId = await waitUntil(() => popup.evaluate(async (target) => {
+    const api = globalThis.browser ?? globalThis.chrome;
+    const tabs = await api.tabs.query({});
+    return tabs.find((t) => t.url === target)?.id;
+  }, url), TIMEOUT, `a tab showing ${url}`);
+  await popup.goto(`${session.extensionBase}popup.html?tab=${tabId}`);
+  await popup.waitFor(() => document.body.dataset.state !== undefined);
+  return popup;
+}
+
+/** Allows the origin of the page at url by clicking in the popup, as a user would. */
+export async function allowInPopup(session, url) {
+  const popup = await popupFor(session, url);
+  await popup.click('#toggle');
+  await popup.waitFor(() => document.body.dataset.state === 'allowed');
+  await popup.close();
+}

@@ -1,0 +1,37 @@
+// One test's world: two loopback origins (the one tests allow, and another on a different
+// port), the host the browser will start, and a browser with a fresh profile.
+//
+// The host is pluggable: TARVX_TEST_HOST names another executable or wrapper for the host
+// manifests; the controller must offer what FakeHost offers to the reader cases
+// (waitForStarts, plugIn, presentCard, unplug, kill, instances).
+import { mkdtempSync, rmSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import { join } from 'node:path';
+import { launch } from './browsers.mjs';
+import { FakeHost } from './fakeHostControl.mjs';
+import { startServer } from './server.mjs';
+
+export class Fixture {
+  /** @param {'chromium' | 'firefox'} browser */
+  static async start(browser) {
+    const f = new Fixture();
+    f.dir = mkdtempSync(join(tmpdir(), 'tarvx-test-'));
+    f.host = await FakeHost.start(f.dir);
+    f.allowed = await startServer();
+    f.other = await startServer();
+    f.session = await launch(browser, {
+      env: f.host.env,
+      hostPath: process.env.TARVX_TEST_HOST,
+      publicPorts: [f.allowed.port, f.other.port],
+    });
+    return f;
+  }
+
+  async close() {
+    await this.session?.close();
+    await this.host?.close();
+    this.allowed?.close();
+    this.other?.close();
+    rmSync(this.dir, { recursive: true, force: true });
+  }
+}
