@@ -18,17 +18,21 @@ commands=()
 for entry in "${benchmarks[@]}"; do
   program="${entry%% *}"
   if [ -f "$build/bin/$program.exe" ]; then
-    commands+=("echo; echo \"== $entry\"; \"$root/scripts/wine-exec.sh\" \"$build/bin/$program.exe\" ${entry#"$program"}")
+    commands+=("echo; echo \"== $entry\"; if [ -n \"\${TARVX_NO_WIN32:-}\" ]; then echo \"not run: \$TARVX_NO_WIN32\"; else \"$root/scripts/wine-exec.sh\" \"$build/bin/$program.exe\" ${entry#"$program"}; fi")
   fi
 done
 # Which device contexts the plug-in makes while it paints, from Wine's relay trace.
 if [ -f "$build/bin/plugin_benchmark.exe" ]; then
-  commands+=("echo; echo \"== count_dc_creations\"; bash \"$root/bench/plugin/count_dc_creations.sh\" \"$build\" 1000")
+  commands+=("echo; echo \"== count_dc_creations\"; if [ -n \"\${TARVX_NO_WIN32:-}\" ]; then echo \"not run: \$TARVX_NO_WIN32\"; else bash \"$root/bench/plugin/count_dc_creations.sh\" \"$build\" 1000; fi")
 fi
 # Decoding is measured natively, with Google Benchmark.
 if [ -x "$build/native/bin/decode_benchmark" ]; then
   echo "== decode_benchmark (native)"
   "$build/native/bin/decode_benchmark" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 fi
+# The bridge in headless Chromium: card to page beside the floor, host start, host idle
+# (64-bit build; bench/bridge/bench.mjs).
+bash "$root/scripts/npm-ci.sh" "$root/tests/browser"
+commands+=("echo; echo \"== bridge (bench/bridge/bench.mjs)\"; node \"$root/bench/bridge/bench.mjs\" \"$build\" 500 30")
 joined="$(printf '%s && ' "${commands[@]}")"
 exec "$root/scripts/with-wine.sh" "$build" bash -c "${joined% && }"
