@@ -12,14 +12,20 @@ using kelmar::Win32::UniqueFileHandle;
 
 namespace {
 
+// The longest path Windows handles is 32,767 characters, in a double-byte code page two
+// bytes each. A detail that claims more room holds no usable path, and a 64-bit process
+// might well manage to allocate the gigabytes asked for: such a size is refused outright.
+constexpr std::size_t kLongestPathBytes = 2 * 32767 + 1;
+
 // The interface's device path, or nothing when its detail cannot be read (including when
-// the detail buffer cannot be allocated: that interface is skipped, the search goes on).
+// the detail buffer is implausibly large or cannot be allocated: that interface is
+// skipped, the search goes on).
 std::optional<std::string> ReadInterfacePath(HDEVINFO set, SP_DEVICE_INTERFACE_DATA& interfaceData) {
   DWORD required = 0;
   // Asked without a buffer, the call fails by design and reports the size it needs.
   SetupDiGetDeviceInterfaceDetailA(set, &interfaceData, nullptr, 0, &required, nullptr);
   constexpr std::size_t kPathOffset = offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath);
-  if (required <= kPathOffset) {
+  if (required <= kPathOffset || required - kPathOffset > kLongestPathBytes) {
     return std::nullopt;
   }
   const std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[required]);
@@ -27,7 +33,9 @@ std::optional<std::string> ReadInterfacePath(HDEVINFO set, SP_DEVICE_INTERFACE_D
     return std::nullopt;
   }
   auto* detail = new (buffer.get()) SP_DEVICE_INTERFACE_DETAIL_DATA_A{};
-  // The fixed part only (5 bytes in a 32-bit process), not the whole buffer.
+  // The fixed part only, not the whole buffer: setupapi checks it against its own layout.
+  static_assert(sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A) == (sizeof(void*) == 4 ? 5 : 8),
+                "the detail's fixed part is packed to 1 byte in a 32-bit process, 8 in a 64-bit one");
   detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
   if (!SetupDiGetDeviceInterfaceDetailA(set, &interfaceData, detail, required, nullptr, nullptr)) {
     return std::nullopt;

@@ -48,7 +48,7 @@ TEST(HidEnumeration, FindHidDevicePathTakesTheFirstMatchInEnumerationOrder) {
       {"vendor 0 ignores the product", {kMouse, kReader}, 0, 0, 0},
       {"the product must match too", {kSameVendorOtherProduct, kReader}, 0x4154, 0x5652, 1},
       {"unreadable attributes do not match", {kReaderWithoutAttributes, kReader}, 0x4154, 0x5652, 1},
-      {"an interface whose detail cannot be allocated is skipped", {kReaderWithoutDetail, kReader}, 0x4154, 0x5652, 1},
+      {"an interface whose detail asks for gigabytes is skipped", {kReaderWithoutDetail, kReader}, 0x4154, 0x5652, 1},
       {"skipped for vendor 0 too", {kMouseWithoutDetail, kReader}, 0, 0, 1},
       {"another device's ids", {kReader, kMouse}, 0x046D, 0xC077, 1},
   };

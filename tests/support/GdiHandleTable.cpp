@@ -4,14 +4,16 @@
 
 #include <cstring>
 
+#include "tests/support/WineGdiTableLayout.h"
+
 namespace TestSupport {
 namespace {
 
-constexpr std::size_t kPebGdiTableOffset = 0x94;
-constexpr std::size_t kGdiTableEntries = 65536;
-constexpr std::size_t kGdiEntrySize = 24;
-constexpr std::size_t kGdiEntryUniqueOffset = 12;
-constexpr std::size_t kGdiEntryTypeOffset = 14;
+using WineGdiTable::kEntries;
+using WineGdiTable::kEntrySize;
+using WineGdiTable::kEntryTypeOffset;
+using WineGdiTable::kEntryUniqueOffset;
+using WineGdiTable::kPebTableOffset;
 
 const unsigned char* Table() {
   PROCESS_BASIC_INFORMATION basic{};
@@ -20,13 +22,13 @@ const unsigned char* Table() {
     return nullptr;
   }
   const unsigned char* table = nullptr;
-  std::memcpy(&table, reinterpret_cast<const unsigned char*>(basic.PebBaseAddress) + kPebGdiTableOffset, sizeof table);
+  std::memcpy(&table, reinterpret_cast<const unsigned char*>(basic.PebBaseAddress) + kPebTableOffset, sizeof table);
   return table;
 }
 
 std::uintptr_t HandleOf(const unsigned char* entry, std::size_t index) {
   std::uint16_t unique = 0;
-  std::memcpy(&unique, entry + kGdiEntryUniqueOffset, sizeof unique);
+  std::memcpy(&unique, entry + kEntryUniqueOffset, sizeof unique);
   return index | (static_cast<std::uintptr_t>(unique) << 16);
 }
 
@@ -36,9 +38,9 @@ std::vector<GdiTableEntry> ReadGdiHandleTable() {
   std::vector<GdiTableEntry> entries;
   const unsigned char* table = Table();
   if (table == nullptr) return entries;
-  for (std::size_t i = 0; i < kGdiTableEntries; ++i) {
-    const unsigned char* entry = table + i * kGdiEntrySize;
-    if (entry[kGdiEntryTypeOffset] != 0) entries.push_back({HandleOf(entry, i), entry[kGdiEntryTypeOffset]});
+  for (std::size_t i = 0; i < kEntries; ++i) {
+    const unsigned char* entry = table + i * kEntrySize;
+    if (entry[kEntryTypeOffset] != 0) entries.push_back({HandleOf(entry, i), entry[kEntryTypeOffset]});
   }
   return entries;
 }
@@ -48,8 +50,8 @@ unsigned GdiTableTypeOf(HGDIOBJ object) {
   const auto value = reinterpret_cast<std::uintptr_t>(object);
   const std::size_t index = value & 0xFFFF;
   if (table == nullptr || object == nullptr) return 0;
-  const unsigned char* entry = table + index * kGdiEntrySize;
-  return HandleOf(entry, index) == value ? entry[kGdiEntryTypeOffset] : 0;
+  const unsigned char* entry = table + index * kEntrySize;
+  return HandleOf(entry, index) == value ? entry[kEntryTypeOffset] : 0;
 }
 
 }  // namespace TestSupport

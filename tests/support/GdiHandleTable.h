@@ -14,7 +14,7 @@ namespace TestSupport {
 
 struct GdiTableEntry {
   std::uintptr_t handle;
-  unsigned type;  // the table's type byte: Wine gives 0x01 for DCs, 0x04 regions, 0x05 bitmaps
+  unsigned type;  // the table's type byte (see WineGdiTableLayout.h)
 };
 
 // Every live entry; empty when the table is not where Wine keeps it.

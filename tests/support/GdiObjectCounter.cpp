@@ -10,14 +10,15 @@
 #include <stdexcept>
 
 #include "tests/support/ResourceCounters.h"
+#include "tests/support/WineGdiTableLayout.h"
 
 namespace TestSupport {
 namespace {
 
-constexpr size_t kPebGdiTableOffset = 0x94;
-constexpr int kGdiTableEntries = 65536;
-constexpr size_t kGdiEntrySize = 24;
-constexpr size_t kGdiEntryTypeOffset = 14;
+using WineGdiTable::kEntrySize;
+using WineGdiTable::kEntryTypeOffset;
+using WineGdiTable::kPebTableOffset;
+constexpr int kGdiTableEntries = static_cast<int>(WineGdiTable::kEntries);
 
 enum class Method { GuiResources, HandleTable };
 
@@ -35,13 +36,13 @@ const unsigned char* GdiHandleTable() {
       basic.PebBaseAddress == nullptr) {
     return nullptr;
   }
-  return ReadAt<const unsigned char*>(basic.PebBaseAddress, kPebGdiTableOffset);
+  return ReadAt<const unsigned char*>(basic.PebBaseAddress, kPebTableOffset);
 }
 
 int CountHandleTableEntries(const unsigned char* table) {
   int live = 0;
   for (int i = 0; i < kGdiTableEntries; ++i) {
-    if (table[i * kGdiEntrySize + kGdiEntryTypeOffset] != 0) ++live;
+    if (table[i * kEntrySize + kEntryTypeOffset] != 0) ++live;
   }
   return live;
 }

@@ -15,7 +15,7 @@
 namespace {
 
 // What the detail of an interface with SIMREADER_FAULT_DETAIL_SIZE claims to need: more
-// than a 32-bit process can allocate.
+// than a 32-bit process can allocate, and far more than any path takes.
 constexpr DWORD kUnallocatableSize = 0xFFFFFF00u;
 constexpr std::size_t kPathOffset = offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath);
 

@@ -14,7 +14,7 @@ extern "C" {
 #define SIMREADER_FAULT_PREPARSED_DATA 0x1u /* HidD_GetPreparsedData fails */
 #define SIMREADER_FAULT_CAPS 0x2u           /* HidP_GetCaps reports invalid preparsed data */
 #define SIMREADER_FAULT_ATTRIBUTES 0x4u     /* HidD_GetAttributes fails */
-#define SIMREADER_FAULT_DETAIL_SIZE 0x8u    /* the interface detail asks for a buffer no process can allocate */
+#define SIMREADER_FAULT_DETAIL_SIZE 0x8u    /* the interface detail asks for a buffer of almost 4 GB */
 
 #define SIMREADER_MAX_PATH 128
 
