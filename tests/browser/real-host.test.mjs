@@ -6,7 +6,7 @@
 import assert from 'node:assert/strict';
 import { after, afterEach, before, beforeEach, describe, test } from 'node:test';
 import { setTimeout as sleep } from 'node:timers/promises';
-import { allowInPopup, BUILD_DIR, popupFor } from './support/browsers.mjs';
+import { allowInPopup, popupFor } from './support/browsers.mjs';
 import { processAlive } from './support/fakeHostControl.mjs';
 import { Fixture } from './support/fixture.mjs';
 import { realHostUnavailable } from './support/realHostControl.mjs';
@@ -24,7 +24,7 @@ const calls = (tab) => tab.evaluate(() => window.calls);
 const waitForCalls = (tab, count) => tab.waitFor((n) => window.calls.length >= n, count);
 const waitForPicture = (tab, state) => tab.waitFor((s) => document.querySelector('[data-tarvx-status]')?.dataset.tarvxStatus === s, state);
 
-const unavailable = realHostUnavailable(BUILD_DIR);
+const unavailable = realHostUnavailable();
 
 for (const browser of BROWSERS) {
   describe(`${browser} with the real host`, { skip: unavailable ?? false }, () => {
@@ -162,6 +162,7 @@ for (const browser of BROWSERS) {
       tabs = [];
       await waitUntil(() => !processAlive(host.pid), 10000, `host ${host.pid} to exit`);
       await f.host.waitForOpenHandles(0);
+      assert.equal(f.host.log, '', 'no host of the table wrote an error');
     });
   });
 }

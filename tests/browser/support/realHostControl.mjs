@@ -6,7 +6,7 @@
 // Needs the 64-bit build (<build>/x64) and its prefix's wineserver running, as
 // scripts/with-wine.sh provides (TARVX_WINEPREFIX64).
 import { execFile } from 'node:child_process';
-import { existsSync, readFileSync } from 'node:fs';
+import { existsSync, readFileSync, writeFileSync } from 'node:fs';
 import { join } from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { promisify } from 'node:util';
@@ -18,23 +18,28 @@ export const REAL_HOST_PATH = join(ROOT, 'tests/browser/real-host/tarvx-host.sh'
 const SIMREADER = join(ROOT, 'scripts/simreader.sh');
 const run = promisify(execFile);
 
-/** Why the real host cannot run here, or null when it can. */
-export function realHostUnavailable(buildDir) {
-  if (!existsSync('/usr/lib/wine/wine64')) return '64-bit Wine is not installed';
-  if (!process.env.TARVX_WINEPREFIX64) return 'not run inside scripts/with-wine.sh (TARVX_WINEPREFIX64 unset)';
-  const exe = join(buildDir, 'x64', 'bin', 'tarvx-host.exe');
-  if (!existsSync(exe)) return `${exe} is not built (scripts/build.sh builds it)`;
-  return null;
+/** Why the real host cannot run on this machine at all, or null when it can. */
+export function realHostUnavailable() {
+  return existsSync('/usr/lib/wine/wine64') ? null : '64-bit Wine is not installed';
 }
 
 export class RealHost {
   /**
    * Starts the simulator's server for a session of its own.
-   * @param {string} dir a private temporary folder: the starts record and the host's log
+   * @param {string} dir a private temporary folder for the record of starts
    * @param {string} buildDir the 32-bit build directory; the host comes from its x64 tree
    */
   static async start(dir, buildDir) {
     const host = new RealHost(dir, join(buildDir, 'x64'));
+    if (!existsSync(host.env.TARVX_REAL_HOST_EXE)) {
+      throw new Error(`${host.env.TARVX_REAL_HOST_EXE} is not built (scripts/build.sh builds it)`);
+    }
+    if (!process.env.TARVX_WINEPREFIX64) {
+      throw new Error('TARVX_WINEPREFIX64 is not set: run inside scripts/with-wine.sh (scripts/browser-tests.sh does)');
+    }
+    writeFileSync(host.logPath, '');
+    // A server left by an earlier table of this run is stopped first.
+    await host.ctl('stop').catch(() => {});
     await host.ctl('start');
     return host;
   }
@@ -42,9 +47,11 @@ export class RealHost {
   constructor(dir, x64) {
     this.dir = dir;
     this.x64 = x64;
-    this.session = `browser-tests-${process.pid}-${Math.random().toString(36).slice(2, 8)}`;
+    // One name, so that the server's log (<build>/x64/simreader-browser-tests.log) is one file.
+    this.session = 'browser-tests';
     this.startsSeen = 0;  // starts recorded before the current case
     this.device = null;   // the simulator's id of the plugged reader
+    this.logPath = join(x64, 'tarvx-host-browser-tests.log');  // every host's standard error
   }
 
   /** What the browser's environment needs for the wrapper to start the host in the session. */
@@ -52,13 +59,13 @@ export class RealHost {
     return {
       TARVX_REAL_HOST_EXE: join(this.x64, 'bin', 'tarvx-host.exe'),
       TARVX_REAL_HOST_DIR: this.dir,
+      TARVX_REAL_HOST_LOG: this.logPath,
       SIMREADER_SHARED: this.session,
     };
   }
 
   get log() {
-    const path = join(this.dir, 'host.log');
-    return existsSync(path) ? readFileSync(path, 'utf8') : '';
+    return existsSync(this.logPath) ? readFileSync(this.logPath, 'utf8') : '';
   }
 
   /** Every host started since the case began, in order: {pid, closed}. */
