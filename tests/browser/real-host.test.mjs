@@ -69,7 +69,7 @@ for (const browser of BROWSERS) {
     });
     after(async () => { await f?.close(); });
     beforeEach(() => { f.host.beginCase(); });
-    afterEach(async (t) => {
+    afterEach(async () => {
       for (const tab of tabs) await tab.close().catch(() => {});
       tabs = [];
       await waitUntil(() => f.host.current === null, 10000, 'the host to exit once no page wants it')
