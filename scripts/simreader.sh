@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Usage: simreader.sh <build-dir> start | <simreader-ctl command> [arguments...]
 # The shared simulated reader from Linux scripts: runs <build-dir>/bin/simreader-ctl.exe
-# under the project's Wine settings (scripts/wine-exec.sh) in the build directory's Wine
-# prefix, unless WINEPREFIX says otherwise. Run it inside scripts/with-wine.sh, or with a
-# wineserver of that prefix running, so that it meets the programs it serves.
+# under the project's Wine settings for the build's architecture, in that build's Wine
+# prefix: a 32-bit build (build) through scripts/wine-exec.sh in WINEPREFIX, else
+# <build-dir>/wineprefix; a 64-bit one (build/x64) through scripts/wine64-exec.sh in
+# TARVX_WINEPREFIX64, else <build-dir>/wineprefix. Run it inside scripts/with-wine.sh, or
+# with a wineserver of that prefix running, so that it meets the programs it serves.
 #   start   starts the session's server in the background (its output goes to
 #           <build-dir>/simreader-<session>.log) and returns once it answers: exit 0,
 #           or 4 when the session has a server already, 3 when it does not come up.
@@ -14,9 +16,26 @@
 set -u
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$(cd "${1:?usage: simreader.sh <build-dir> <command> [arguments...]}" && pwd)"; shift
-export WINEPREFIX="${WINEPREFIX:-$build/wineprefix}"
 export SIMREADER_SHARED="${SIMREADER_SHARED:-default}"
-ctl=("$root/scripts/wine-exec.sh" "$build/bin/simreader-ctl.exe")
+exe="$build/bin/simreader-ctl.exe"
+if [ ! -f "$exe" ]; then
+  echo "simreader.sh: $exe is not built" >&2
+  exit 2
+fi
+
+# The PE header's machine field (at the offset stored at 0x3c, plus 4): 0x8664 is x86-64.
+machine() {
+  local header
+  header=$(od -An -tu4 -j60 -N4 "$1" | tr -d ' ')
+  od -An -tx2 -j$((header + 4)) -N2 "$1" | tr -d ' '
+}
+if [ "$(machine "$exe")" = 8664 ]; then
+  export TARVX_WINEPREFIX64="${TARVX_WINEPREFIX64:-$build/wineprefix}"
+  ctl=("$root/scripts/wine64-exec.sh" "$exe")
+else
+  export WINEPREFIX="${WINEPREFIX:-$build/wineprefix}"
+  ctl=("$root/scripts/wine-exec.sh" "$exe")
+fi
 
 if [ "${1:-}" = start ]; then
   if "${ctl[@]}" ping >/dev/null 2>&1; then

@@ -13,7 +13,7 @@ constexpr DWORD kWriteStallMilliseconds = 5000;
 
 }  // namespace
 
-std::unique_ptr<PipeInstance> PipeInstance::Listen(const std::string& pipePath) {
+std::unique_ptr<PipeInstance> PipeInstance::Create(const std::string& pipePath) {
   // Message mode: each write reaches the client as one read, like one HID input report.
   UniqueFileHandle pipe(CreateNamedPipeA(pipePath.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
                                          PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT,
@@ -22,16 +22,16 @@ std::unique_ptr<PipeInstance> PipeInstance::Listen(const std::string& pipePath) 
   if (!pipe || !event) {
     return nullptr;
   }
-  std::unique_ptr<PipeInstance> instance(new PipeInstance(std::move(pipe), std::move(event)));
-  if (!instance->Connect()) {
-    return nullptr;
-  }
-  return instance;
+  return std::unique_ptr<PipeInstance>(new PipeInstance(std::move(pipe), std::move(event)));
+}
+
+bool PipeInstance::StartListening() {
+  return m_state == State::Created && Connect();
 }
 
 PipeInstance::PipeInstance(UniqueFileHandle pipe, UniqueHandle event)
     : m_pipe(std::move(pipe)), m_event(std::move(event)), m_overlapped{}, m_pending(false),
-      m_state(State::Listening), m_watchByte(0) {}
+      m_state(State::Created), m_watchByte(0) {}
 
 PipeInstance::~PipeInstance() {
   // The device frees an instance only once its I/O is over; this is the last resort.
@@ -115,6 +115,7 @@ void PipeInstance::Step() {
         m_state = State::Vacant;
       }
       break;
+    case State::Created:
     case State::Vacant:
     case State::Closed:
       break;
@@ -132,7 +133,7 @@ bool PipeInstance::HasClient() const {
 }
 
 bool PipeInstance::IsFree() const {
-  if (m_state != State::Listening || !m_pipe) {
+  if ((m_state != State::Created && m_state != State::Listening) || !m_pipe) {
     return false;
   }
   DWORD available = 0;

@@ -13,14 +13,16 @@
 class PipeInstance {
  public:
   enum class State {
+    Created,    // open to a client, the wait for one not yet started (see StartListening)
     Listening,  // waiting for a client (one may have connected and not been noticed yet)
     Connected,  // a client holds a handle
     Vacant,     // the client has gone; the instance can listen again
     Closed,     // the server end is closed; gone once no I/O is pending
   };
 
-  // A new instance of the pipe, listening; null when the pipe cannot be created.
-  static std::unique_ptr<PipeInstance> Listen(const std::string& pipePath);
+  // A new instance of the pipe, which a client can open at once; null when the pipe cannot
+  // be created. Any thread may create one.
+  static std::unique_ptr<PipeInstance> Create(const std::string& pipePath);
   ~PipeInstance();
 
   PipeInstance(const PipeInstance&) = delete;
@@ -31,6 +33,10 @@ class PipeInstance {
   HANDLE Event() const { return m_event.Get(); }
   bool IoPending() const { return m_pending; }
 
+  // A created instance starts waiting for its client; false (and closed) if it cannot.
+  // Only the device's own thread calls it: I/O pending on a thread ends with the thread,
+  // and a request thread of the server or a caller's thread may end at any moment.
+  bool StartListening();
   // After Event() was signalled: notes a connection, the client's departure, or the end of
   // the I/O of a closed instance.
   void Step();

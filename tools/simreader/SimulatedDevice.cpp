@@ -105,9 +105,11 @@ bool SimulatedDevice::Send(const void* bytes, DWORD length) {
   bool first = true;
   for (auto& instance : m_instances) {
     // A connected instance is written to at once (if its client has just gone, the write
-    // fails harmlessly); a listening one only if a client came since the thread looked.
-    const bool connected = instance->GetState() == PipeInstance::State::Connected;
-    if (connected || (instance->GetState() == PipeInstance::State::Listening && instance->HasClient())) {
+    // fails harmlessly); a created or listening one only if a client came since the thread
+    // looked.
+    const PipeInstance::State state = instance->GetState();
+    const bool waiting = state == PipeInstance::State::Created || state == PipeInstance::State::Listening;
+    if (state == PipeInstance::State::Connected || (waiting && instance->HasClient())) {
       if (first) {
         LARGE_INTEGER now;
         QueryPerformanceCounter(&now);
@@ -193,6 +195,10 @@ void SimulatedDevice::Serve() {
 }
 
 void SimulatedDevice::Maintain() {
+  // Instances created by other threads (TopUpSpares) start their wait here, on this thread.
+  for (auto& instance : m_instances) {
+    if (instance->GetState() == PipeInstance::State::Created) instance->StartListening();
+  }
   for (auto& instance : m_instances) {
     if (instance->IoPending() && WaitForSingleObject(instance->Event(), 0) == WAIT_OBJECT_0) {
       instance->Step();
@@ -212,13 +218,16 @@ void SimulatedDevice::Maintain() {
                     m_instances.end());
   if (Serving()) {
     TopUpSpares();
+    for (auto& instance : m_instances) {
+      if (instance->GetState() == PipeInstance::State::Created) instance->StartListening();
+    }
   }
   m_clientsChanged.NotifyAll();
 }
 
 void SimulatedDevice::TopUpSpares() {
   while (CountListening() < kSpareInstances && m_instances.size() < kMaxInstances) {
-    std::unique_ptr<PipeInstance> instance = PipeInstance::Listen(m_path);
+    std::unique_ptr<PipeInstance> instance = PipeInstance::Create(m_path);
     if (!instance) return;
     m_instances.push_back(std::move(instance));
   }

@@ -3,25 +3,32 @@
 //
 // The host is pluggable: TARVX_TEST_HOST names another executable or wrapper for the host
 // manifests; the controller must offer what FakeHost offers to the reader cases
-// (waitForStarts, plugIn, presentCard, unplug, kill, instances).
+// (waitForStarts, plugIn, presentCard, unplug, kill, instances). { host: 'real' } runs the
+// real host under Wine with the shared simulated reader (realHostControl.mjs).
 import { mkdtempSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { launch } from './browsers.mjs';
+import { BUILD_DIR } from './browsers.mjs';
 import { FakeHost } from './fakeHostControl.mjs';
+import { REAL_HOST_PATH, RealHost } from './realHostControl.mjs';
 import { startServer } from './server.mjs';
 
 export class Fixture {
-  /** @param {'chromium' | 'firefox'} browser */
-  static async start(browser) {
+  /**
+   * @param {'chromium' | 'firefox'} browser
+   * @param {{host?: 'fake' | 'real'}} options
+   */
+  static async start(browser, { host = 'fake' } = {}) {
     const f = new Fixture();
     f.dir = mkdtempSync(join(tmpdir(), 'tarvx-test-'));
-    f.host = await FakeHost.start(f.dir);
+    f.hostPath = host === 'real' ? REAL_HOST_PATH : process.env.TARVX_TEST_HOST;
+    f.host = host === 'real' ? await RealHost.start(f.dir, BUILD_DIR) : await FakeHost.start(f.dir);
     f.allowed = await startServer();
     f.other = await startServer();
     f.session = await launch(browser, {
       env: f.host.env,
-      hostPath: process.env.TARVX_TEST_HOST,
+      hostPath: f.hostPath,
       publicPorts: [f.allowed.port, f.other.port],
     });
     return f;

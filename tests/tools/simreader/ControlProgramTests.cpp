@@ -99,6 +99,41 @@ TEST(ControlProgram, PlugsListsSendsAndUnplugs) {
   EXPECT_NE(again.err.find("no such device"), std::string::npos) << again.err;
 }
 
+// The server makes a device's pipe instances while serving the plug request, on the
+// thread of the requesting program's connection, which ends with that connection. A wait
+// for a client started on that thread would be cancelled with it, and the device would
+// close its instances, a client's included, just when a program told of the arrival opens
+// it.
+TEST(ControlProgram, ADevicePluggedThroughAConnectionThatHasEndedOpensEveryTime) {
+  // The moment is short: many rounds make missing it unlikely.
+  for (int round = 0; round < 40; ++round) {
+    unsigned id = 0;
+    {
+      simreader::ControlClient requester(SessionName());  // a connection of its own
+      ASSERT_EQ(requester.AddDevice(0x4154, 0x5652, 17, id), static_cast<DWORD>(ERROR_SUCCESS));
+    }
+    SimReaderDeviceInfo info{};
+    ASSERT_EQ(Server().GetDevice(id, info), static_cast<DWORD>(ERROR_SUCCESS));
+    // Opens and queries in quick succession, as enumerations do, while the request's
+    // thread ends.
+    int failures = 0;
+    DWORD lastError = ERROR_SUCCESS;
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < 50) {
+      const UniqueFileHandle device(CreateFileA(info.path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                OPEN_EXISTING, 0, nullptr));
+      HIDD_ATTRIBUTES attributes{};
+      attributes.Size = sizeof(attributes);
+      if (!device || !HidD_GetAttributes(device.Get(), &attributes)) {
+        ++failures;
+        lastError = GetLastError();
+      }
+    }
+    EXPECT_EQ(failures, 0) << "round " << round << ", last error " << lastError;
+    EXPECT_EQ(Server().RemoveDevice(id), static_cast<DWORD>(ERROR_SUCCESS));
+  }
+}
+
 TEST(ControlProgram, RefusesWithItsExitCodeAndOneLine) {
   struct Case {
     std::string commandLine;
