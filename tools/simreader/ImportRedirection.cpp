@@ -20,8 +20,8 @@ void Patch(IMAGE_THUNK_DATA* entry, FARPROC replacement) {
   if (!VirtualProtect(&entry->u1.Function, sizeof(entry->u1.Function), PAGE_READWRITE, &previous)) return;
   // One aligned pointer-sized store: a thread calling through the entry meanwhile sees
   // either function.
-  InterlockedExchange(reinterpret_cast<volatile LONG*>(&entry->u1.Function),
-                      static_cast<LONG>(reinterpret_cast<std::uintptr_t>(replacement)));
+  InterlockedExchangePointer(reinterpret_cast<PVOID volatile*>(&entry->u1.Function),
+                             reinterpret_cast<PVOID>(replacement));
   VirtualProtect(&entry->u1.Function, sizeof(entry->u1.Function), previous, &previous);
 }
 
