@@ -12,15 +12,6 @@ using kelmar::Win32::UniqueFileHandle;
 
 namespace {
 
-// SetupDiGetDeviceInterfaceDetailA refuses any cbSize but its own build's: the structure
-// is packed to 5 bytes for 32-bit processes and padded to 8 for 64-bit ones.
-#if defined(_WIN64)
-static_assert(sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A) == 8, "64-bit detail size");
-#else
-static_assert(sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A) == 5, "32-bit detail size");
-#endif
-static_assert(offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath) == 4, "the path follows cbSize");
-
 // The interface's device path, or nothing when its detail cannot be read (including when
 // the detail buffer cannot be allocated: that interface is skipped, the search goes on).
 std::optional<std::string> ReadInterfacePath(HDEVINFO set, SP_DEVICE_INTERFACE_DATA& interfaceData) {
@@ -36,7 +27,7 @@ std::optional<std::string> ReadInterfacePath(HDEVINFO set, SP_DEVICE_INTERFACE_D
     return std::nullopt;
   }
   auto* detail = new (buffer.get()) SP_DEVICE_INTERFACE_DETAIL_DATA_A{};
-  // The fixed part only (5 bytes in a 32-bit process, 8 in a 64-bit one), not the whole buffer.
+  // The fixed part only (5 bytes in a 32-bit process), not the whole buffer.
   detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
   if (!SetupDiGetDeviceInterfaceDetailA(set, &interfaceData, detail, required, nullptr, nullptr)) {
     return std::nullopt;
