@@ -12,11 +12,9 @@
 
 namespace {
 
-LONG AsLong(const void* pointer) { return static_cast<LONG>(reinterpret_cast<LONG_PTR>(pointer)); }
-
+// The pointer-sized window fields; on 32-bit Windows these are SetWindowLongA's own.
 WNDPROC SetWindowProcedure(HWND window, WNDPROC procedure) {
-  return reinterpret_cast<WNDPROC>(static_cast<LONG_PTR>(
-      SetWindowLongA(window, GWL_WNDPROC, AsLong(reinterpret_cast<const void*>(procedure)))));
+  return reinterpret_cast<WNDPROC>(SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(procedure)));
 }
 
 }  // namespace
@@ -42,7 +40,7 @@ bool CPluginInstance::AttachWindow(NPWindow* window) noexcept {
   if (replaced == nullptr) return false;
   hwnd = target;
   previousWndProc = replaced;
-  const LONG previousUserData = SetWindowLongA(hwnd, GWL_USERDATA, AsLong(this));
+  const LONG_PTR previousUserData = SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 
   try {
     readerManager = std::make_unique<CUsbICReaderManager>();
@@ -55,7 +53,7 @@ bool CPluginInstance::AttachWindow(NPWindow* window) noexcept {
   } catch (...) {
     // No exception may reach the browser; the record goes back to its state before.
     readerManager.reset();
-    SetWindowLongA(hwnd, GWL_USERDATA, previousUserData);
+    SetWindowLongPtrA(hwnd, GWLP_USERDATA, previousUserData);
     SetWindowProcedure(hwnd, previousWndProc);
     hwnd = nullptr;
     previousWndProc = nullptr;

@@ -12,7 +12,7 @@
 namespace {
 
 CPluginInstance* InstanceOf(HWND window) {
-  return reinterpret_cast<CPluginInstance*>(static_cast<LONG_PTR>(GetWindowLongA(window, GWL_USERDATA)));
+  return reinterpret_cast<CPluginInstance*>(GetWindowLongPtrA(window, GWLP_USERDATA));
 }
 
 // BeginPaint and EndPaint as one scope, so the paint ends however the drawing does.

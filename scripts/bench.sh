@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Usage: bench.sh [build-dir]   (default: build)
 # Builds, then runs the Windows benchmarks under Wine (virtual display, project prefix,
-# the simulated reader's DLLs) and prints their figures. Benchmarks are not tests: their
+# the simulated reader's DLLs) and prints their figures: the 32-bit build's under 32-bit
+# Wine where the machine can run it, the 64-bit build's under 64-bit Wine. Benchmarks are not tests: their
 # figures mean most on an otherwise idle machine, which each one reports (load average).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -24,6 +25,16 @@ done
 # Which device contexts the plug-in makes while it paints, from Wine's relay trace.
 if [ -f "$build/bin/plugin_benchmark.exe" ]; then
   commands+=("echo; echo \"== count_dc_creations\"; if [ -n \"\${TARVX_NO_WIN32:-}\" ]; then echo \"not run: \$TARVX_NO_WIN32\"; else bash \"$root/bench/plugin/count_dc_creations.sh\" \"$build\" 1000; fi")
+fi
+# The same in the 64-bit build, under 64-bit Wine.
+for entry in "${benchmarks[@]}"; do
+  program="${entry%% *}"
+  if [ -f "$build/x64/bin/$program.exe" ]; then
+    commands+=("echo; echo \"== $entry (64-bit)\"; \"$root/scripts/wine64-exec.sh\" \"$build/x64/bin/$program.exe\" ${entry#"$program"}")
+  fi
+done
+if [ -f "$build/x64/bin/plugin_benchmark.exe" ]; then
+  commands+=("echo; echo \"== count_dc_creations (64-bit)\"; bash \"$root/bench/plugin/count_dc_creations.sh\" \"$build/x64\" 1000 win64")
 fi
 # Decoding is measured natively, with Google Benchmark.
 if [ -x "$build/native/bin/decode_benchmark" ]; then

@@ -2,20 +2,24 @@
 # Usage: package.sh <build-dir> <zip>
 # Packs the built plug-in and diagnostics program with the sample page, the registry
 # files and the installation guide into <zip>, flat, as a technician unpacks it on a
-# kiosk. Builds nothing: run it on a finished build (scripts/release.sh does both).
+# kiosk; the 64-bit plug-in (from <build-dir>/x64) goes in as x64/npTARVX.dll. Builds
+# nothing: run it on a finished build (scripts/release.sh does both).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$(cd "$1" && pwd)"
 zip="$(realpath -m "$2")"
 
 binaries=("$build/bin/npTARVX.dll" "$build/bin/tarvx-diag.exe")
-for file in "${binaries[@]}"; do
+plugin64="$build/x64/bin/npTARVX.dll"
+for file in "${binaries[@]}" "$plugin64"; do
   [ -f "$file" ] || { echo "package: $file is missing; build first" >&2; exit 1; }
 done
 
 stage="$(mktemp -d)"
 trap 'rm -rf "$stage"' EXIT
 cp "${binaries[@]}" "$stage/"
+mkdir "$stage/x64"
+cp "$plugin64" "$stage/x64/"
 cp "$root/examples/card-reader.html" "$stage/"
 cp "$root"/install/*.reg "$stage/"
 cp "$root/docs/INSTALL.md" "$stage/INSTALL.md"
@@ -24,5 +28,5 @@ sed 's/\r*$/\r/' "$root/docs/INSTALL.md" > "$stage/INSTALL.txt"
 
 mkdir -p "$(dirname "$zip")"
 rm -f "$zip"
-# -X: no Unix owners or extra times; -D: no directory entries.
-(cd "$stage" && zip -q -X -D "$zip" -- *)
+# -X: no Unix owners or extra times; -D: no directory entries (x64/ only as a path).
+(cd "$stage" && zip -q -X -D -r "$zip" -- *)

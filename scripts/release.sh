@@ -1,25 +1,32 @@
 #!/usr/bin/env bash
 # Usage: release.sh [build-dir]   (default: build)
-# Builds what is shipped (the plug-in and tarvx-diag.exe) in the Release configuration,
-# packs <build-dir>/npTARVX-<version>.zip and checks what the package holds.
+# Builds what is shipped (the plug-in and tarvx-diag.exe, and the 64-bit plug-in in
+# <build-dir>/x64) in the Release configuration, packs <build-dir>/npTARVX-<version>.zip
+# and checks what the package holds.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$root/build}"
 
 cache="$build/CMakeCache.txt"
-if [ -f "$cache" ]; then
-  type="$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$cache")"
+for tree in "$build" "$build/x64"; do
+  [ -f "$tree/CMakeCache.txt" ] || continue
+  type="$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$tree/CMakeCache.txt")"
   if [ "$type" != "Release" ]; then
-    echo "release: $build is a '$type' build; use a Release build directory" >&2
+    echo "release: $tree is a '$type' build; use a Release build directory" >&2
     exit 1
   fi
-fi
+done
 bash "$root/scripts/setup.sh"
 if [ ! -f "$cache" ]; then
   cmake -S "$root" -B "$build" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=Release
 fi
 cmake --build "$build" --target npTARVX tarvx-diag
+if [ ! -f "$build/x64/CMakeCache.txt" ]; then
+  cmake -S "$root" -B "$build/x64" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release
+fi
+cmake --build "$build/x64" --target npTARVX
 
 version="$(sed -n 's/^CMAKE_PROJECT_VERSION:[A-Z]*=//p' "$cache")"
 zip="$build/npTARVX-$version.zip"

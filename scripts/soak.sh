@@ -4,7 +4,8 @@
 # cycles, 200 instances, 10,000 paints and 100,000 reports, with two instances on the page
 # throughout. Prints a table of handle, GDI object and thread counts, cards and times;
 # exits non-zero if anything did not hold. Takes many minutes; the test command runs a
-# shortened one (plugin_soak_short).
+# shortened one (plugin_soak_short). A machine that cannot start 32-bit programs runs the
+# 64-bit build's soak under 64-bit Wine instead, and says so.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$root/build}"
@@ -12,6 +13,13 @@ shift || true
 bash "$root/scripts/build.sh" "$build"
 build="$(cd "$build" && pwd)"
 echo "soak: load average $(cut -d' ' -f1-3 /proc/loadavg)"
+bin="$build/bin"; runner="$root/scripts/wine-exec.sh"
+# shellcheck source=scripts/win32-support.sh
+. "$root/scripts/win32-support.sh"
+if reason=$(win32_unavailable_reason); then
+  echo "soak: $reason; running the 64-bit build's soak under 64-bit Wine"
+  bin="$build/x64/bin"; runner="$root/scripts/wine64-exec.sh"
+fi
 exec "$root/scripts/with-wine.sh" "$build" \
-  bash -c 'cd "$1" && shift && exec "$@"' soak "$build/bin" \
-  "$root/scripts/wine-exec.sh" "$build/bin/plugin_soak.exe" "$@"
+  bash -c 'cd "$1" && shift && exec "$@"' soak "$bin" \
+  "$runner" "$bin/plugin_soak.exe" "$@"

@@ -1,24 +1,32 @@
 #!/usr/bin/env bash
-# Usage: count_dc_creations.sh <build-dir> [paints]      (inside scripts/with-wine.sh)
+# Usage: count_dc_creations.sh <build-dir> [paints] [win32|win64]   (inside scripts/with-wine.sh)
 # Counts the device contexts npTARVX.dll itself makes and deletes while the plug-in
 # benchmark paints its window: Wine's relay trace of gdi32's CreateCompatibleDC and
 # DeleteDC, each call attributed by its return address to the module it came from. The
 # memory DC cache should make one, at the first paint, and delete it when the library
-# unloads at the end of the run.
+# unloads at the end of the run. <build-dir> is the tree of the given width (the 64-bit
+# one is <build>/x64); each runs in its own Wine prefix.
 set -euo pipefail
 build="$(cd "$1" && pwd)"
 paints="${2:-1000}"
+arch="${3:-win32}"
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 log="$build/dc_creations.log"
 key='HKCU\Software\Wine\Debug'
+case "$arch" in
+  win32) wine_exec=(wine); runner="$root/scripts/wine-exec.sh"; objdump=i686-w64-mingw32-objdump ;;
+  win64) wine_exec=("$root/scripts/wine64-exec.sh"); runner="$root/scripts/wine64-exec.sh"
+         objdump=x86_64-w64-mingw32-objdump ;;
+  *) echo "count_dc_creations: unknown architecture $arch" >&2; exit 2 ;;
+esac
 
-wine reg add "$key" /v RelayInclude /d "gdi32.CreateCompatibleDC;gdi32.DeleteDC" /f >/dev/null 2>&1
-trap 'wine reg delete "$key" /v RelayInclude /f >/dev/null 2>&1 || true' EXIT
-(cd "$build/bin" && WINEDEBUG=+relay,+loaddll "$root/scripts/wine-exec.sh" plugin_benchmark.exe 10 1 "$paints" \
+"${wine_exec[@]}" reg add "$key" /v RelayInclude /d "gdi32.CreateCompatibleDC;gdi32.DeleteDC" /f >/dev/null 2>&1
+trap '"${wine_exec[@]}" reg delete "$key" /v RelayInclude /f >/dev/null 2>&1 || true' EXIT
+(cd "$build/bin" && WINEDEBUG=+relay,+loaddll "$runner" plugin_benchmark.exe 10 1 "$paints" \
   >/dev/null 2>"$log")
 
 base=$(grep -o 'npTARVX.dll" at [0-9A-Fa-f]*' "$log" | head -1 | awk '{print $3}')
-size=$(i686-w64-mingw32-objdump -p "$build/bin/npTARVX.dll" | awk '/SizeOfImage/ {print $2}')
+size=$("$objdump" -p "$build/bin/npTARVX.dll" | awk '/SizeOfImage/ {print $2}')
 if [ -z "$base" ] || [ -z "$size" ]; then
   echo "count_dc_creations: npTARVX.dll's place in memory not found in $log" >&2
   exit 1

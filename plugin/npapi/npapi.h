@@ -1,4 +1,4 @@
-// NPAPI core types and constants for 32-bit Windows, written for this project from the
+// NPAPI core types and constants for 32-bit and 64-bit Windows, written for this project from the
 // published interface layouts. Only what the plug-in and the project's browser host use.
 #pragma once
 
@@ -7,7 +7,8 @@
 // Every NPP_, NPN_ and NPClass function is cdecl. It is spelt out so that a build with a
 // different default convention cannot change the tables' calling convention.
 #define NP_CDECL __cdecl
-// The three DLL exports are stdcall (WINAPI) and exported without decoration.
+// The three DLL exports are stdcall (WINAPI) and exported without decoration. On x64 there is
+// one calling convention and both keywords mean it.
 #define NP_EXPORT_CALL __stdcall
 
 using NPBool = unsigned char;
@@ -151,14 +152,25 @@ constexpr NPReason NPRES_DONE = 0;
 constexpr NPReason NPRES_NETWORK_ERR = 1;
 constexpr NPReason NPRES_USER_BREAK = 2;
 
-#if defined(_WIN32) && !defined(_WIN64)
+#if defined(_WIN32)
 #include <cstddef>
-// The 32-bit Windows layouts browsers were built with.
+// The Windows layouts browsers were built with, for both pointer sizes: every field after
+// a pointer moves with it.
 static_assert(sizeof(NPBool) == 1 && sizeof(NPError) == 2 && sizeof(NPReason) == 2, "scalar sizes");
 static_assert(sizeof(NPWindowType) == 4 && sizeof(NPPVariable) == 4 && sizeof(NPNVariable) == 4,
               "enumerations are int-sized");
-static_assert(sizeof(NPP_t) == 8 && offsetof(NPP_t, ndata) == 4, "NPP_t layout");
 static_assert(sizeof(NPRect) == 8 && offsetof(NPRect, right) == 6, "NPRect layout");
+#if defined(_WIN64)
+static_assert(sizeof(NPP_t) == 16 && offsetof(NPP_t, ndata) == 8, "NPP_t layout");
+static_assert(offsetof(NPWindow, x) == 8 && offsetof(NPWindow, width) == 16 &&
+                  offsetof(NPWindow, height) == 20 && offsetof(NPWindow, clipRect) == 24 &&
+                  offsetof(NPWindow, type) == 32 && sizeof(NPWindow) == 40,
+              "NPWindow layout");
+static_assert(sizeof(NPSavedData) == 16 && offsetof(NPSavedData, buf) == 8, "NPSavedData layout");
+static_assert(sizeof(NPEvent) == 24 && offsetof(NPEvent, wParam) == 8 && offsetof(NPEvent, lParam) == 16,
+              "NPEvent layout");
+#else
+static_assert(sizeof(NPP_t) == 8 && offsetof(NPP_t, ndata) == 4, "NPP_t layout");
 static_assert(offsetof(NPWindow, x) == 4 && offsetof(NPWindow, width) == 12 &&
                   offsetof(NPWindow, height) == 16 && offsetof(NPWindow, clipRect) == 20 &&
                   offsetof(NPWindow, type) == 28 && sizeof(NPWindow) == 32,
@@ -166,4 +178,5 @@ static_assert(offsetof(NPWindow, x) == 4 && offsetof(NPWindow, width) == 12 &&
 static_assert(sizeof(NPSavedData) == 8 && offsetof(NPSavedData, buf) == 4, "NPSavedData layout");
 static_assert(sizeof(NPEvent) == 12 && offsetof(NPEvent, wParam) == 4 && offsetof(NPEvent, lParam) == 8,
               "NPEvent layout");
+#endif
 #endif

@@ -1,8 +1,9 @@
-// NPAPI function tables for 32-bit Windows, written for this project from the published
+// NPAPI function tables for 32-bit and 64-bit Windows, written for this project from the published
 // interface layouts: the browser's table (NPNetscapeFuncs, up to urlredirectresponse),
 // the plug-in's table (NPPluginFuncs) and the three DLL entry points.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "npapi.h"
@@ -198,29 +199,59 @@ struct NPNetscapeFuncs {
   NPN_URLRedirectResponseProcPtr urlredirectresponse;
 };
 
-// The entries browsers appended after `urlredirectresponse` (late Firefox: 236 bytes).
+// The entries browsers appended after `urlredirectresponse` (late Firefox).
 using NPN_InitAsyncSurfaceProcPtr = NPError(NP_CDECL*)(NPP instance, NPSize* size, NPImageFormat format,
                                                        void* initData, NPAsyncSurface* surface);
 using NPN_FinalizeAsyncSurfaceProcPtr = NPError(NP_CDECL*)(NPP instance, NPAsyncSurface* surface);
 using NPN_SetCurrentAsyncSurfaceProcPtr = void(NP_CDECL*)(NPP instance, NPAsyncSurface* surface,
                                                           NPRect* changed);
 
-// ---- The DLL's exports: stdcall, exported by their plain names ----
+// ---- The DLL's exports: stdcall on 32-bit, exported by their plain names ----
 using NP_GetEntryPointsFunc = NPError(NP_EXPORT_CALL*)(NPPluginFuncs* pluginFuncs);
 using NP_InitializeFunc = NPError(NP_EXPORT_CALL*)(NPNetscapeFuncs* browserFuncs);
 using NP_ShutdownFunc = NPError(NP_EXPORT_CALL*)();
 
+// Table sizes are where an entry ends, so they follow the pointer size: 60 and 224 bytes in
+// a 32-bit build, 120 and 448 in a 64-bit one.
 // A plug-in table of at least this size reaches `setvalue`.
-constexpr std::uint16_t kPluginFuncsThroughSetValue = 60;
+constexpr std::uint16_t kPluginFuncsThroughSetValue =
+    static_cast<std::uint16_t>(offsetof(NPPluginFuncs, setvalue) + sizeof(NPP_SetValueProcPtr));
 // A browser table of at least this size reaches `urlredirectresponse`.
-constexpr std::uint16_t kNetscapeFuncsThroughRedirectResponse = 224;
+constexpr std::uint16_t kNetscapeFuncsThroughRedirectResponse = static_cast<std::uint16_t>(
+    offsetof(NPNetscapeFuncs, urlredirectresponse) + sizeof(NPN_URLRedirectResponseProcPtr));
+// The browser table with the three async-surface entries after it (late Firefox).
+constexpr std::uint16_t kNetscapeFuncsWithAsyncSurface = static_cast<std::uint16_t>(
+    kNetscapeFuncsThroughRedirectResponse + sizeof(NPN_InitAsyncSurfaceProcPtr) +
+    sizeof(NPN_FinalizeAsyncSurfaceProcPtr) + sizeof(NPN_SetCurrentAsyncSurfaceProcPtr));
+// Chromium's plug-in table: through `getsiteswithdata`, without `didComposite`.
+constexpr std::uint16_t kPluginFuncsThroughSitesWithData = static_cast<std::uint16_t>(
+    offsetof(NPPluginFuncs, getsiteswithdata) + sizeof(NPP_GetSitesWithDataProcPtr));
 
-#if defined(_WIN32) && !defined(_WIN64)
-#include <cstddef>
+#if defined(_WIN64)
+static_assert(offsetof(NPPluginFuncs, newp) == 8 && offsetof(NPPluginFuncs, event) == 80 &&
+                  offsetof(NPPluginFuncs, javaClass) == 96 && offsetof(NPPluginFuncs, getvalue) == 104 &&
+                  kPluginFuncsThroughSetValue == 120 && kPluginFuncsThroughSitesWithData == 160 &&
+                  sizeof(NPPluginFuncs) == 168,
+              "NPPluginFuncs layout: setvalue ends at 120, Chromium's table at 160, the whole at 168");
+static_assert(offsetof(NPNetscapeFuncs, geturl) == 8 && offsetof(NPNetscapeFuncs, getJavaEnv) == 104 &&
+                  offsetof(NPNetscapeFuncs, getJavaPeer) == 112 && offsetof(NPNetscapeFuncs, getvalue) == 136 &&
+                  offsetof(NPNetscapeFuncs, createobject) == 224 &&
+                  offsetof(NPNetscapeFuncs, retainobject) == 232 &&
+                  offsetof(NPNetscapeFuncs, releaseobject) == 240 && offsetof(NPNetscapeFuncs, evaluate) == 264 &&
+                  offsetof(NPNetscapeFuncs, releasevariantvalue) == 312 &&
+                  offsetof(NPNetscapeFuncs, setexception) == 320 &&
+                  offsetof(NPNetscapeFuncs, pluginthreadasynccall) == 352 &&
+                  offsetof(NPNetscapeFuncs, construct) == 360 &&
+                  offsetof(NPNetscapeFuncs, urlredirectresponse) == 440,
+              "NPNetscapeFuncs offsets");
+static_assert(sizeof(NPNetscapeFuncs) == kNetscapeFuncsThroughRedirectResponse &&
+                  kNetscapeFuncsThroughRedirectResponse == 448 && kNetscapeFuncsWithAsyncSurface == 472,
+              "NPNetscapeFuncs is 448 bytes up to and including urlredirectresponse");
+#elif defined(_WIN32)
 static_assert(offsetof(NPPluginFuncs, newp) == 4 && offsetof(NPPluginFuncs, event) == 40 &&
                   offsetof(NPPluginFuncs, javaClass) == 48 && offsetof(NPPluginFuncs, getvalue) == 52 &&
-                  offsetof(NPPluginFuncs, setvalue) + 4 == kPluginFuncsThroughSetValue &&
-                  offsetof(NPPluginFuncs, getsiteswithdata) + 4 == 80 && sizeof(NPPluginFuncs) == 84,
+                  kPluginFuncsThroughSetValue == 60 && kPluginFuncsThroughSitesWithData == 80 &&
+                  sizeof(NPPluginFuncs) == 84,
               "NPPluginFuncs layout: setvalue ends at 60, Chromium's table at 80, the whole at 84");
 static_assert(offsetof(NPNetscapeFuncs, geturl) == 4 && offsetof(NPNetscapeFuncs, getJavaEnv) == 52 &&
                   offsetof(NPNetscapeFuncs, getJavaPeer) == 56 && offsetof(NPNetscapeFuncs, getvalue) == 68 &&
@@ -233,6 +264,7 @@ static_assert(offsetof(NPNetscapeFuncs, geturl) == 4 && offsetof(NPNetscapeFuncs
                   offsetof(NPNetscapeFuncs, construct) == 180 &&
                   offsetof(NPNetscapeFuncs, urlredirectresponse) == 220,
               "NPNetscapeFuncs offsets");
-static_assert(sizeof(NPNetscapeFuncs) == kNetscapeFuncsThroughRedirectResponse,
+static_assert(sizeof(NPNetscapeFuncs) == kNetscapeFuncsThroughRedirectResponse &&
+                  kNetscapeFuncsThroughRedirectResponse == 224 && kNetscapeFuncsWithAsyncSurface == 236,
               "NPNetscapeFuncs is 224 bytes up to and including urlredirectresponse");
 #endif

@@ -1,4 +1,4 @@
-// NPAPI scripting types (objects, classes, variants) for 32-bit Windows, written for this
+// NPAPI scripting types (objects, classes, variants) for 32-bit and 64-bit Windows, written for this
 // project from the published interface layouts.
 #pragma once
 
@@ -104,10 +104,21 @@ inline void SetObjectVariant(NPVariant& variant, NPObject* object) {
   variant.value.objectValue = object;
 }
 
-#if defined(_WIN32) && !defined(_WIN64)
+#if defined(_WIN32)
 #include <cstddef>
-static_assert(sizeof(NPString) == 8 && offsetof(NPString, UTF8Length) == 4, "NPString layout");
 static_assert(sizeof(NPVariantType) == 4, "NPVariantType is int-sized");
+#if defined(_WIN64)
+static_assert(sizeof(NPString) == 16 && offsetof(NPString, UTF8Length) == 8, "NPString layout");
+static_assert(sizeof(NPVariant) == 24 && offsetof(NPVariant, value) == 8 && alignof(NPVariant) == 8,
+              "NPVariant layout: the value sits at 8");
+static_assert(sizeof(NPObject) == 16 && offsetof(NPObject, referenceCount) == 8, "NPObject layout");
+static_assert(offsetof(NPClass, allocate) == 8 && offsetof(NPClass, invalidate) == 24 &&
+                  offsetof(NPClass, invokeDefault) == 48 && offsetof(NPClass, getProperty) == 64 &&
+                  offsetof(NPClass, enumerate) == 88 && offsetof(NPClass, construct) == 96 &&
+                  sizeof(NPClass) == 104,
+              "NPClass layout (structure version 3)");
+#else
+static_assert(sizeof(NPString) == 8 && offsetof(NPString, UTF8Length) == 4, "NPString layout");
 static_assert(sizeof(NPVariant) == 16 && offsetof(NPVariant, value) == 8 && alignof(NPVariant) == 8,
               "NPVariant layout: the value sits at 8 behind four bytes of padding");
 static_assert(sizeof(NPObject) == 8 && offsetof(NPObject, referenceCount) == 4, "NPObject layout");
@@ -116,4 +127,5 @@ static_assert(offsetof(NPClass, allocate) == 4 && offsetof(NPClass, invalidate) 
                   offsetof(NPClass, enumerate) == 44 && offsetof(NPClass, construct) == 48 &&
                   sizeof(NPClass) == 52,
               "NPClass layout (structure version 3)");
+#endif
 #endif

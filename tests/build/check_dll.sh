@@ -1,11 +1,20 @@
 #!/usr/bin/env bash
-# Usage: check_dll.sh <objdump> <dll>
-# The shipped DLL must be PE32 for i386 and import only system DLLs: no MinGW runtime
-# (libstdc++, libgcc, libwinpthread) may be needed on the user's machine.
+# Usage: check_dll.sh <objdump> <win32|win64> <binary>
+# A shipped binary must be PE32 for i386 (win32) or PE32+ for x86-64 (win64) and import
+# only system DLLs: no MinGW runtime (libstdc++, libgcc, libwinpthread) may be needed on
+# the user's machine.
 set -u
-objdump="$1"; dll="$2"
+objdump="$1"; arch="$2"; dll="$3"
+case "$arch" in
+  win32) format=pei-i386; magic=010b ;;
+  win64) format=pei-x86-64; magic=020b ;;
+  *) echo "unknown architecture: $arch"; exit 2 ;;
+esac
 headers="$("$objdump" -f "$dll")" || exit 1
-echo "$headers" | grep -q "file format pei-i386" || { echo "not PE32 i386:"; echo "$headers"; exit 1; }
+echo "$headers" | grep -q "file format $format\$" || { echo "not $format:"; echo "$headers"; exit 1; }
+# The optional header's magic tells PE32 (010b) from PE32+ (020b) whatever the machine.
+got_magic="$("$objdump" -p "$dll" | awk '/^Magic/ {print $2; exit}')"
+[ "$got_magic" = "$magic" ] || { echo "optional header magic $got_magic, expected $magic"; exit 1; }
 imports="$("$objdump" -p "$dll" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sort -u)"
 echo "imports:"; echo "$imports" | sed 's/^/  /'
 allowed="^(kernel32|user32|gdi32|hid|setupapi|msvcrt|advapi32|ntdll)\.dll$"

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Usage: check_exports.sh <objdump> <dll>
-# Browsers look the plug-in's entry points up by their plain names, and call them as
-# stdcall functions: the DLL must export exactly NP_GetEntryPoints, NP_Initialize and
-# NP_Shutdown, undecorated, and each must pop its own arguments (4, 4 and 0 bytes).
+# Usage: check_exports.sh <objdump> <win32|win64> <dll>
+# Browsers look the plug-in's entry points up by their plain names: the DLL must export
+# exactly NP_GetEntryPoints, NP_Initialize and NP_Shutdown, undecorated. A 32-bit browser
+# calls them as stdcall functions, so each must pop its own arguments (4, 4 and 0 bytes);
+# x64 has one calling convention, in which the caller does.
 set -u
-objdump="$1"; dll="$2"
+objdump="$1"; arch="$2"; dll="$3"
 exports="$("$objdump" -p "$dll" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' \
   | sed -n 's/^\s*\[ *[0-9]*\] //p' | sort)"
 expected="$(printf '%s\n' NP_GetEntryPoints NP_Initialize NP_Shutdown)"
@@ -30,9 +31,9 @@ returns_of() {
 status=0
 for i in "${!names[@]}"; do
   name="${names[$i]}"
-  case "$name" in
-    NP_GetEntryPoints|NP_Initialize) want='ret $0x4' ;;
-    NP_Shutdown) want='ret' ;;
+  case "$arch:$name" in
+    win32:NP_GetEntryPoints|win32:NP_Initialize) want='ret $0x4' ;;
+    *) want='ret' ;;
   esac
   got="$(returns_of "${rvas[$i]}")"
   echo "$name: $got"

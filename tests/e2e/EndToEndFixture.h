@@ -49,7 +49,7 @@ class EndToEndTest : public ::testing::Test {
   }
 
   static WNDPROC ProcedureOf(HWND window) {
-    return reinterpret_cast<WNDPROC>(static_cast<LONG_PTR>(GetWindowLongA(window, GWL_WNDPROC)));
+    return reinterpret_cast<WNDPROC>(GetWindowLongPtrA(window, GWLP_WNDPROC));
   }
 
   static bool RepaintRequested(HWND window) { return GetUpdateRect(window, nullptr, FALSE) != FALSE; }

@@ -45,7 +45,7 @@ TEST_P(TwoInstancesTest, EachDestroyRestoresItsOwnProcedure) {
   StartBrowser(GetParam().profile);
   nphost::HostedInstance& a = Embed();
   nphost::HostedInstance& b = Embed(100, 40, false);
-  SetWindowLongA(b.Window(), GWL_WNDPROC, static_cast<LONG>(reinterpret_cast<LONG_PTR>(&SecondHostProcedure)));
+  SetWindowLongPtrA(b.Window(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SecondHostProcedure));
   ASSERT_EQ(b.SetWindow(), NPERR_NO_ERROR);
   simreader::Device reader = PlugInReader();
 

@@ -47,7 +47,8 @@ nphost::BrowserProfile WithPluginTable(nphost::BrowserProfile profile, std::uint
 
 INSTANTIATE_TEST_SUITE_P(Browsers, LoadByBrowserTest,
                          ::testing::Values(nphost::LateFirefox(), nphost::Chromium(),
-                                           WithPluginTable(nphost::Chromium(), 60, "smallest_plugin_table")),
+                                           WithPluginTable(nphost::Chromium(), kPluginFuncsThroughSetValue,
+                                                           "smallest_plugin_table")),
                          [](const ::testing::TestParamInfo<nphost::BrowserProfile>& tested) {
                            return tested.param.name;
                          });
@@ -65,12 +66,14 @@ TEST_F(LoadingTest, EntryPointsCheckSizesAndVersions) {
   ASSERT_TRUE(getEntryPoints && initialize && shutdown);
 
   EXPECT_EQ(getEntryPoints(nullptr), NPERR_INVALID_FUNCTABLE_ERROR);
-  for (std::uint16_t size : {59, 60}) {
+  // Sizes are where entries end in this build (60 and 224 bytes on 32-bit).
+  constexpr std::uint16_t kPluginTable = kPluginFuncsThroughSetValue;
+  for (std::uint16_t size : {kPluginTable - 1, kPluginTable + 0}) {
     NPPluginFuncs table{};
     table.size = size;
-    EXPECT_EQ(getEntryPoints(&table), size < 60 ? NPERR_INVALID_FUNCTABLE_ERROR : NPERR_NO_ERROR) << size;
-    EXPECT_EQ(table.newp != nullptr, size >= 60) << size;
-    EXPECT_EQ(table.setvalue != nullptr, size >= 60) << size;
+    EXPECT_EQ(getEntryPoints(&table), size < kPluginTable ? NPERR_INVALID_FUNCTABLE_ERROR : NPERR_NO_ERROR) << size;
+    EXPECT_EQ(table.newp != nullptr, size >= kPluginTable) << size;
+    EXPECT_EQ(table.setvalue != nullptr, size >= kPluginTable) << size;
     EXPECT_EQ(table.size, size);
   }
 
@@ -79,10 +82,12 @@ TEST_F(LoadingTest, EntryPointsCheckSizesAndVersions) {
     std::uint16_t size;
     NPError expected;
   };
-  for (const Case& c : {Case{0x0100, 236, NPERR_INCOMPATIBLE_VERSION_ERROR},
+  constexpr std::uint16_t kHostTable = kNetscapeFuncsThroughRedirectResponse;
+  constexpr std::uint16_t kFullHostTable = kNetscapeFuncsWithAsyncSurface;
+  for (const Case& c : {Case{0x0100, kFullHostTable, NPERR_INCOMPATIBLE_VERSION_ERROR},
                         Case{0x0100, 100, NPERR_INCOMPATIBLE_VERSION_ERROR},
-                        Case{0x001B, 223, NPERR_INVALID_FUNCTABLE_ERROR}, Case{0x001B, 224, NPERR_NO_ERROR},
-                        Case{0x001D, 236, NPERR_NO_ERROR}}) {
+                        Case{0x001B, kHostTable - 1, NPERR_INVALID_FUNCTABLE_ERROR},
+                        Case{0x001B, kHostTable, NPERR_NO_ERROR}, Case{0x001D, kFullHostTable, NPERR_NO_ERROR}}) {
     nphost::HostFunctionTable table = nphost::MakeHostFunctionTable(nphost::Chromium());
     table.funcs.version = c.version;
     table.funcs.size = c.size;

@@ -90,7 +90,7 @@ TEST_F(PaintTest, WindowWithoutAnInstanceShowsTheFrameAndErrorOccured) {
   nphost::HostedInstance& bare = Embed(120, 40, false);
   // The plug-in's window procedure on a window whose user data names no instance.
   const WNDPROC plugin = ProcedureOf(attached.Window());
-  SetWindowLongA(bare.Window(), GWL_WNDPROC, static_cast<LONG>(reinterpret_cast<LONG_PTR>(plugin)));
+  SetWindowLongPtrA(bare.Window(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(plugin));
 
   const nphost::Pixels window = bare.Capture();
   const nphost::Pixels expected = ExpectedErrorPicture(browser->PageWindow(), 120, 40);
@@ -99,8 +99,8 @@ TEST_F(PaintTest, WindowWithoutAnInstanceShowsTheFrameAndErrorOccured) {
   EXPECT_EQ(window.At(119, 39), RGB(0, 0, 0));
   EXPECT_EQ(window.rows, expected.rows);
   EXPECT_EQ(bare.Capture().rows, expected.rows) << "the second paint differs";
-  SetWindowLongA(bare.Window(), GWL_WNDPROC,
-                 static_cast<LONG>(reinterpret_cast<LONG_PTR>(nphost::HostedInstance::HostWindowProcedure())));
+  SetWindowLongPtrA(bare.Window(), GWLP_WNDPROC,
+                    reinterpret_cast<LONG_PTR>(nphost::HostedInstance::HostWindowProcedure()));
 }
 
 // The memory device context the pictures are drawn through stays cached between paints

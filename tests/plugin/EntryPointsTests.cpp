@@ -15,6 +15,11 @@ namespace {
 
 constexpr unsigned char kUntouched = 0xCC;
 
+// Table sizes where an entry ends, for this build's pointer size (npfunctions.h).
+constexpr std::uint16_t kHostTable = kNetscapeFuncsThroughRedirectResponse;  // 224 on 32-bit
+constexpr std::uint16_t kHostTableThroughSetException =                      // 164 on 32-bit
+    static_cast<std::uint16_t>(offsetof(NPNetscapeFuncs, setexception) + sizeof(NPN_SetExceptionProcPtr));
+
 // A plug-in table of the given size inside a larger buffer of marker bytes.
 struct PluginTableBuffer {
   alignas(NPPluginFuncs) unsigned char bytes[sizeof(NPPluginFuncs) + 16];
@@ -35,10 +40,11 @@ struct PluginTableBuffer {
 TEST(GetEntryPoints, NullTableIsRefused) { EXPECT_EQ(NP_GetEntryPoints(nullptr), NPERR_INVALID_FUNCTABLE_ERROR); }
 
 TEST(GetEntryPoints, TableSmallerThanSetValueIsLeftAsItWas) {
-  PluginTableBuffer buffer(59);
+  constexpr std::uint16_t kOneByteShort = kPluginFuncsThroughSetValue - 1;
+  PluginTableBuffer buffer(kOneByteShort);
   EXPECT_EQ(NP_GetEntryPoints(buffer.Table()), NPERR_INVALID_FUNCTABLE_ERROR);
-  EXPECT_EQ(buffer.Table()->size, 59);
-  EXPECT_TRUE(buffer.UntouchedFrom(4));
+  EXPECT_EQ(buffer.Table()->size, kOneByteShort);
+  EXPECT_TRUE(buffer.UntouchedFrom(offsetof(NPPluginFuncs, newp)));
 }
 
 class GetEntryPointsBySize : public ::testing::TestWithParam<std::uint16_t> {};
@@ -70,7 +76,10 @@ TEST_P(GetEntryPointsBySize, FillsTheThirteenEntriesAndNothingElse) {
   EXPECT_TRUE(buffer.UntouchedFrom(kPluginFuncsThroughSetValue));
 }
 
-INSTANTIATE_TEST_SUITE_P(BrowserTableSizes, GetEntryPointsBySize, ::testing::Values(60, 80, 84));
+// Through setvalue, Chromium's table, the whole table (60, 80 and 84 bytes on 32-bit).
+INSTANTIATE_TEST_SUITE_P(BrowserTableSizes, GetEntryPointsBySize,
+                         ::testing::Values(kPluginFuncsThroughSetValue, kPluginFuncsThroughSitesWithData,
+                                           static_cast<std::uint16_t>(sizeof(NPPluginFuncs))));
 
 // A browser table whose every entry holds a distinct made-up address.
 nphost::HostFunctionTable NumberedTable(std::uint16_t size, std::uint16_t version) {
@@ -101,7 +110,7 @@ class Initialize : public ::testing::Test {
 };
 
 TEST_P(InitializeRefusal, RefusesAndKeepsThePreviousCopy) {
-  nphost::HostFunctionTable good = NumberedTable(224, 27);
+  nphost::HostFunctionTable good = NumberedTable(kHostTable, 27);
   ASSERT_EQ(NP_Initialize(&good.funcs), NPERR_NO_ERROR);
   const NPNetscapeFuncs before = g_hostFuncs;
 
@@ -113,16 +122,17 @@ TEST_P(InitializeRefusal, RefusesAndKeepsThePreviousCopy) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, InitializeRefusal,
-    ::testing::Values(InitializeCase{"NewerMajorVersion", 0x0100, 224, NPERR_INCOMPATIBLE_VERSION_ERROR},
+    ::testing::Values(InitializeCase{"NewerMajorVersion", 0x0100, kHostTable, NPERR_INCOMPATIBLE_VERSION_ERROR},
                       InitializeCase{"VersionTestedBeforeSize", 0x0100, 16, NPERR_INCOMPATIBLE_VERSION_ERROR},
-                      InitializeCase{"OneByteShort", 0x001B, 223, NPERR_INVALID_FUNCTABLE_ERROR},
-                      InitializeCase{"SetExceptionOnly", 0x001D, 164, NPERR_INVALID_FUNCTABLE_ERROR}),
+                      InitializeCase{"OneByteShort", 0x001B, kHostTable - 1, NPERR_INVALID_FUNCTABLE_ERROR},
+                      InitializeCase{"SetExceptionOnly", 0x001D, kHostTableThroughSetException,
+                                     NPERR_INVALID_FUNCTABLE_ERROR}),
     [](const ::testing::TestParamInfo<InitializeCase>& tested) { return tested.param.name; });
 
 TEST_F(Initialize, NullTableIsRefused) { EXPECT_EQ(NP_Initialize(nullptr), NPERR_INVALID_FUNCTABLE_ERROR); }
 
 TEST_F(Initialize, CopiesUpToSetExceptionWithoutTheJavaEntries) {
-  for (std::uint16_t size : {224, 236}) {
+  for (std::uint16_t size : {kHostTable, kNetscapeFuncsWithAsyncSurface}) {
     nphost::HostFunctionTable host = NumberedTable(size, 0x001B);
     ASSERT_EQ(NP_Initialize(&host.funcs), NPERR_NO_ERROR);
     EXPECT_EQ(g_hostFuncs.size, size);
@@ -143,7 +153,7 @@ TEST_F(Initialize, CopiesUpToSetExceptionWithoutTheJavaEntries) {
 }
 
 TEST_F(Initialize, ShutdownChangesNothing) {
-  nphost::HostFunctionTable host = NumberedTable(224, 29);
+  nphost::HostFunctionTable host = NumberedTable(kHostTable, 29);
   ASSERT_EQ(NP_Initialize(&host.funcs), NPERR_NO_ERROR);
   const NPNetscapeFuncs before = g_hostFuncs;
   EXPECT_EQ(NP_Shutdown(), NPERR_NO_ERROR);

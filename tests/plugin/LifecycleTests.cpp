@@ -9,7 +9,7 @@ namespace {
 
 using LifecycleTest = PluginLayerTest;
 
-LONG UserDataOf(HWND window) { return GetWindowLongA(window, GWL_USERDATA); }
+LONG_PTR UserDataOf(HWND window) { return GetWindowLongPtrA(window, GWLP_USERDATA); }
 
 TEST_F(LifecycleTest, NullArgumentsAreRefused) {
   StartBrowser();
@@ -85,7 +85,7 @@ TEST_P(TwoInstancesTest, EachDestroyRestoresItsOwnWindowProcedure) {
   StartBrowser();
   nphost::HostedInstance& a = Embed();
   nphost::HostedInstance& b = Embed(false);
-  SetWindowLongA(b.Window(), GWL_WNDPROC, static_cast<LONG>(reinterpret_cast<LONG_PTR>(&OtherHostProcedure)));
+  SetWindowLongPtrA(b.Window(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&OtherHostProcedure));
   ASSERT_EQ(b.SetWindow(), NPERR_NO_ERROR);
 
   nphost::HostedInstance& first = firstDestroyedFirst ? a : b;
@@ -110,7 +110,7 @@ TEST_F(LifecycleTest, DestroyPutsBackTheReplacedProcedureEvenIfTheBrowserSubclas
   StartBrowser();
   nphost::HostedInstance& instance = Embed();
   // Firefox puts its own procedure in front again after NPP_SetWindow.
-  SetWindowLongA(instance.Window(), GWL_WNDPROC, static_cast<LONG>(reinterpret_cast<LONG_PTR>(&OtherHostProcedure)));
+  SetWindowLongPtrA(instance.Window(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&OtherHostProcedure));
   ASSERT_EQ(instance.Destroy(), NPERR_NO_ERROR);
   EXPECT_EQ(ProcedureOf(instance.Window()), nphost::HostedInstance::HostWindowProcedure());
 }

@@ -50,7 +50,7 @@ class PluginLayerTest : public ::testing::Test {
   }
 
   static WNDPROC ProcedureOf(HWND window) {
-    return reinterpret_cast<WNDPROC>(static_cast<LONG_PTR>(GetWindowLongA(window, GWL_WNDPROC)));
+    return reinterpret_cast<WNDPROC>(GetWindowLongPtrA(window, GWLP_WNDPROC));
   }
 
   std::vector<std::string> Scripts() const { return browser->Page().Texts(); }

@@ -7,8 +7,9 @@
 
 namespace {
 
-// Room in front of each block for its size, keeping the block 8-byte aligned.
-constexpr std::size_t kHeader = 8;
+// Room in front of each block for its size, keeping the block aligned as malloc's own:
+// 8 bytes on 32-bit Windows, 16 on 64-bit.
+constexpr std::size_t kHeader = 2 * sizeof(void*);
 
 void* Allocate(std::size_t size) {
   auto* block = static_cast<unsigned char*>(std::malloc(size + kHeader));

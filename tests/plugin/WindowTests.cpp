@@ -223,9 +223,9 @@ TEST_F(WindowTest, DeviceChangeBeforeTheManagerExistsIsIgnored) {
   nphost::HostedInstance& instance = Embed(false);
   // The window as it is between subclassing and the manager's creation.
   CPluginInstance& record = RecordOf(instance);
-  const LONG previous = SetWindowLongA(instance.Window(), GWL_WNDPROC,
-                                       static_cast<LONG>(reinterpret_cast<LONG_PTR>(&PluginWindowProc)));
-  SetWindowLongA(instance.Window(), GWL_USERDATA, static_cast<LONG>(reinterpret_cast<LONG_PTR>(&record)));
+  const LONG_PTR previous =
+      SetWindowLongPtrA(instance.Window(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&PluginWindowProc));
+  SetWindowLongPtrA(instance.Window(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&record));
   ValidateRect(instance.Window(), nullptr);
 
   nphost::SendDeviceInterfaceChange(instance.Window(), DBT_DEVICEARRIVAL, ReaderPath());
@@ -233,8 +233,8 @@ TEST_F(WindowTest, DeviceChangeBeforeTheManagerExistsIsIgnored) {
 
   EXPECT_TRUE(Scripts().empty());
   EXPECT_FALSE(RepaintRequested(instance.Window()));
-  SetWindowLongA(instance.Window(), GWL_WNDPROC, previous);
-  SetWindowLongA(instance.Window(), GWL_USERDATA, 0);
+  SetWindowLongPtrA(instance.Window(), GWLP_WNDPROC, previous);
+  SetWindowLongPtrA(instance.Window(), GWLP_USERDATA, 0);
 }
 
 TEST_F(WindowTest, TruncatedRemovalNoticeIsReadOnlyAsFarAsItGoes) {

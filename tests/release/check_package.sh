@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Usage: check_package.sh <source-dir> <build-dir> <zip>
 # The release package holds exactly the plug-in and the diagnostics program of this
-# build, the sample page, the registry files with Windows line ends, and the guide as
-# INSTALL.md and as INSTALL.txt with Windows line ends; nothing else, no folders.
+# build, the 64-bit plug-in of <build-dir>/x64 as x64/npTARVX.dll, the sample page, the
+# registry files with Windows line ends, and the guide as INSTALL.md and as INSTALL.txt
+# with Windows line ends; nothing else, no directory entries.
 set -u
 root="$1"; build="$2"; zip="$3"
 status=0
@@ -10,7 +11,7 @@ fail() { echo "FAIL: $*"; status=1; }
 
 unzip -tq "$zip" >/dev/null || { echo "FAIL: $zip is not a sound zip"; exit 1; }
 
-expected="$( { printf '%s\n' npTARVX.dll tarvx-diag.exe card-reader.html INSTALL.md INSTALL.txt
+expected="$( { printf '%s\n' npTARVX.dll x64/npTARVX.dll tarvx-diag.exe card-reader.html INSTALL.md INSTALL.txt
                for reg in "$root"/install/*.reg; do basename "$reg"; done; } | sort)"
 actual="$(unzip -Z1 "$zip" | sort)"
 if [ "$actual" != "$expected" ]; then
@@ -27,9 +28,23 @@ same() {  # <packaged name> <original>
   cmp -s "$out/$1" "$2" || fail "$1 differs from $2"
 }
 same npTARVX.dll "$build/bin/npTARVX.dll"
+same x64/npTARVX.dll "$build/x64/bin/npTARVX.dll"
 same tarvx-diag.exe "$build/bin/tarvx-diag.exe"
 same card-reader.html "$root/examples/card-reader.html"
 same INSTALL.md "$root/docs/INSTALL.md"
+
+# Each plug-in in its place: PE32 (optional header magic 010b) at the top for 32-bit
+# browsers, PE32+ (020b) in x64/ for 64-bit ones.
+pe_magic() {
+  local header; header="$(od -An -tu4 -j60 -N4 "$1" | tr -d ' ')"
+  od -An -tx2 -j$((header + 24)) -N2 "$1" | tr -d ' '
+}
+for entry in npTARVX.dll:010b x64/npTARVX.dll:020b; do
+  name="${entry%%:*}"; want="${entry##*:}"
+  [ -f "$out/$name" ] || continue
+  got="$(pe_magic "$out/$name")"
+  [ "$got" = "$want" ] || fail "$name has optional header magic $got, expected $want"
+done
 
 # Every line, the last included, ends in CR LF.
 all_lines_crlf() {

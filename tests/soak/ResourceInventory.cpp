@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <winternl.h>
 
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -22,7 +23,8 @@ namespace {
 constexpr std::uintptr_t kMissesBeforeStop = 8192;
 constexpr int kSystemHandleInformation = 16;
 
-// One entry of the system's handle list, as laid out for 32-bit processes.
+// One entry of the system's handle list, and where the first one starts: after the count,
+// aligned for the entry's pointer (offset 4 in a 32-bit process, 8 in a 64-bit one).
 struct SystemHandleEntry {
   ULONG processId;
   BYTE objectType;
@@ -31,6 +33,11 @@ struct SystemHandleEntry {
   PVOID object;
   ULONG access;
 };
+struct SystemHandleList {
+  ULONG count;
+  SystemHandleEntry first;
+};
+constexpr std::size_t kFirstHandleEntry = offsetof(SystemHandleList, first);
 
 bool ListHandlesFromSystem(std::vector<std::uintptr_t>& values) {
   std::vector<unsigned char> buffer(64 * 1024);
@@ -50,7 +57,7 @@ bool ListHandlesFromSystem(std::vector<std::uintptr_t>& values) {
     const DWORD self = GetCurrentProcessId();
     for (ULONG i = 0; i < count; ++i) {
       SystemHandleEntry entry;
-      std::memcpy(&entry, buffer.data() + sizeof(ULONG) + i * sizeof entry, sizeof entry);
+      std::memcpy(&entry, buffer.data() + kFirstHandleEntry + i * sizeof entry, sizeof entry);
       if (entry.processId == self) values.push_back(entry.value);
     }
     return true;

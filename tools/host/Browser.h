@@ -21,15 +21,15 @@
 
 namespace nphost {
 
-// The browser's table as late Firefox had it: through urlredirectresponse (224 bytes),
-// then the three async-surface entries (236 bytes).
+// The browser's table as late Firefox had it: through urlredirectresponse, then the three
+// async-surface entries (236 bytes in a 32-bit build, 472 in a 64-bit one).
 struct HostFunctionTable {
   NPNetscapeFuncs funcs;
   NPN_InitAsyncSurfaceProcPtr initasyncsurface;
   NPN_FinalizeAsyncSurfaceProcPtr finalizeasyncsurface;
   NPN_SetCurrentAsyncSurfaceProcPtr setcurrentasyncsurface;
 };
-static_assert(sizeof(HostFunctionTable) == 236, "late Firefox's table size");
+static_assert(sizeof(HostFunctionTable) == kNetscapeFuncsWithAsyncSurface, "late Firefox's table size");
 
 // Every entry filled with this host's functions, then the profile's empty slots cleared
 // and its size and version set.

@@ -9,7 +9,7 @@ namespace nphost {
 BrowserProfile LateFirefox() {
   BrowserProfile profile;
   profile.name = "firefox";
-  profile.hostTableSize = 236;
+  profile.hostTableSize = kNetscapeFuncsWithAsyncSurface;
   profile.hostTableVersion = 29;
   profile.nullHostSlots = {
       offsetof(NPNetscapeFuncs, newstream),
@@ -20,7 +20,7 @@ BrowserProfile LateFirefox() {
       offsetof(NPNetscapeFuncs, handleevent),
       offsetof(NPNetscapeFuncs, unfocusinstance),
   };
-  profile.pluginTableSize = 84;
+  profile.pluginTableSize = sizeof(NPPluginFuncs);
   profile.pluginTableVersion = 29;
   profile.nullSaveAtDestroy = true;
   profile.deallocateObjectsAtDestroy = true;
@@ -30,9 +30,9 @@ BrowserProfile LateFirefox() {
 BrowserProfile Chromium() {
   BrowserProfile profile;
   profile.name = "chromium";
-  profile.hostTableSize = 224;
+  profile.hostTableSize = kNetscapeFuncsThroughRedirectResponse;
   profile.hostTableVersion = 23;
-  profile.pluginTableSize = 80;
+  profile.pluginTableSize = kPluginFuncsThroughSitesWithData;
   profile.pluginTableVersion = 23;
   profile.nullWindowBeforeDestroy = true;
   return profile;

@@ -7,17 +7,20 @@
 #include <string>
 #include <vector>
 
+#include "plugin/npapi/npfunctions.h"
+
 namespace nphost {
 
 struct BrowserProfile {
   std::string name;
-  // The browser's function table: its `size` (224 up to urlredirectresponse, 236 with
-  // the async-surface entries), its `version`, and the byte offsets of entries left null.
-  std::uint16_t hostTableSize = 224;
+  // The browser's function table: its `size` (through urlredirectresponse, or with the
+  // async-surface entries; npfunctions.h has both for the build's pointer size), its
+  // `version`, and the byte offsets of entries left null.
+  std::uint16_t hostTableSize = kNetscapeFuncsThroughRedirectResponse;
   std::uint16_t hostTableVersion = 29;
   std::vector<std::size_t> nullHostSlots;
   // The plug-in table, zero-filled with this `size` and `version` before NP_GetEntryPoints.
-  std::uint16_t pluginTableSize = 84;
+  std::uint16_t pluginTableSize = sizeof(NPPluginFuncs);
   std::uint16_t pluginTableVersion = 29;
   // Chromium: NPP_SetWindow with a null `window` just before NPP_Destroy.
   bool nullWindowBeforeDestroy = false;
@@ -32,9 +35,11 @@ struct BrowserProfile {
   bool evaluateVoidsResultFirst = true;
 };
 
-// Firefox 57-84 with its plugin-container: 236-byte table, version 29, seven null slots.
+// Firefox 57-84 with its plugin-container: table with the async-surface entries (236 bytes
+// on 32-bit), version 29, seven null slots.
 BrowserProfile LateFirefox();
-// Chromium before NPAPI's removal: 224-byte table, version 23, plug-in table 80 bytes.
+// Chromium before NPAPI's removal: table through urlredirectresponse (224 bytes on 32-bit),
+// version 23, plug-in table through getsiteswithdata (80 bytes on 32-bit).
 BrowserProfile Chromium();
 // Looks a profile up by its name ("firefox", "chromium"); false if there is none.
 bool FindProfile(const std::string& name, BrowserProfile& profile);

@@ -300,7 +300,7 @@ HostFunctionTable MakeHostFunctionTable(const BrowserProfile& profile) {
   table.finalizeasyncsurface = FinalizeAsyncSurface;
   table.setcurrentasyncsurface = SetCurrentAsyncSurface;
   for (std::size_t offset : profile.nullHostSlots) {
-    if (offset >= 4 && offset + sizeof(void*) <= sizeof table) {
+    if (offset >= offsetof(NPNetscapeFuncs, geturl) && offset + sizeof(void*) <= sizeof table) {
       std::memset(reinterpret_cast<unsigned char*>(&table) + offset, 0, sizeof(void*));
     }
   }

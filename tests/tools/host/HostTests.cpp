@@ -2,6 +2,7 @@
 // call, browser-side reference counting, the tables it offers and checks.
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstring>
 
 #include "tools/host/Browser.h"
@@ -107,7 +108,7 @@ TEST(ObjectRegistry, TeardownInvalidatesThenDeallocatesOnlyTheInstancesObjects) 
 
 TEST(HostTable, ProfilesSetSizeVersionAndEmptySlots) {
   const nphost::HostFunctionTable firefox = nphost::MakeHostFunctionTable(nphost::LateFirefox());
-  EXPECT_EQ(firefox.funcs.size, 236);
+  EXPECT_EQ(firefox.funcs.size, kNetscapeFuncsWithAsyncSurface);  // 236 bytes on 32-bit
   EXPECT_EQ(firefox.funcs.version, 29);
   EXPECT_EQ(firefox.funcs.pluginthreadasynccall, nullptr);
   EXPECT_EQ(firefox.funcs.newstream, nullptr);
@@ -116,7 +117,7 @@ TEST(HostTable, ProfilesSetSizeVersionAndEmptySlots) {
   EXPECT_NE(firefox.setcurrentasyncsurface, nullptr);
 
   const nphost::HostFunctionTable chromium = nphost::MakeHostFunctionTable(nphost::Chromium());
-  EXPECT_EQ(chromium.funcs.size, 224);
+  EXPECT_EQ(chromium.funcs.size, kNetscapeFuncsThroughRedirectResponse);  // 224 bytes on 32-bit
   EXPECT_NE(chromium.funcs.pluginthreadasynccall, nullptr);
   // Every slot of Chromium's table is filled.
   const auto* words = reinterpret_cast<const std::uintptr_t*>(&chromium.funcs);
@@ -125,14 +126,15 @@ TEST(HostTable, ProfilesSetSizeVersionAndEmptySlots) {
 
 // A plug-in that fills its whole table whatever size the browser announced.
 NPError NP_EXPORT_CALL OverwritingGetEntryPoints(NPPluginFuncs* funcs) {
-  std::memset(reinterpret_cast<unsigned char*>(funcs) + 4, 0x11, sizeof(NPPluginFuncs) - 4);
+  constexpr std::size_t kFirst = offsetof(NPPluginFuncs, newp);
+  std::memset(reinterpret_cast<unsigned char*>(funcs) + kFirst, 0x11, sizeof(NPPluginFuncs) - kFirst);
   return NPERR_NO_ERROR;
 }
 NPError NP_EXPORT_CALL AcceptingInitialize(NPNetscapeFuncs*) { return NPERR_NO_ERROR; }
 NPError NP_EXPORT_CALL AcceptingShutdown() { return NPERR_NO_ERROR; }
 
 TEST(Loading, WritesPastTheAnnouncedPluginTableAreSeen) {
-  for (std::uint16_t size : {80, 84}) {
+  for (std::uint16_t size : {kPluginFuncsThroughSitesWithData, static_cast<std::uint16_t>(sizeof(NPPluginFuncs))}) {
     nphost::BrowserProfile profile = nphost::Chromium();
     profile.pluginTableSize = size;
     nphost::Browser browser(profile);
