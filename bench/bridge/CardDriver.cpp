@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
     const CounterToEpoch toEpoch = CounterToEpoch::Now();
     for (unsigned long i = 0; i < count; ++i) {
       const unsigned number = first + static_cast<unsigned>(i);
-      if (!control.PresentCard(device, number, static_cast<unsigned char>(8 + i % 24))) {
+      if (!control.PresentCard(device, number, static_cast<unsigned char>(1 + i % 7))) {
         std::fprintf(stderr, "bridge_card_driver: card %u not presented (%lu)\n", number, GetLastError());
         return 1;
       }

@@ -84,7 +84,10 @@ async function cardToPage(hostExe) {
       return tab.evaluate(() => window.received.size > 0);
     }, 30000, 'a first card through the host');
     const warm = await presentCards(host, 2, WARM_UP - 1);
-    await tab.waitFor((n) => window.received.size >= n, WARM_UP, 30000);
+    await tab.waitFor((n) => window.received.size >= n, WARM_UP, 30000).catch(async (e) => {
+      const got = await tab.evaluate(() => [...window.received.keys()]);
+      throw new Error(`${hostExe}: ${warm.size} warm-up cards written, page got ${JSON.stringify(got)}: ${e.message}`);
+    });
     const first = WARM_UP + 1;
     const written = await presentCards(host, first, cardCount);
     const last = first + cardCount - 1;
