@@ -11,6 +11,8 @@ PACKAGES=(
   googletest
   clang libclang-rt-14-dev libfuzzer-14-dev libbenchmark-dev
   zip unzip
+  wixl msitools
+  clang-format clang-tidy shellcheck
   chromium firefox-esr
 )
 
