@@ -5,10 +5,9 @@
 
 namespace {
 
-// The scheme was defined by code that shifted 8-bit values by counts taken from the
-// report with the processor's 32-bit shift, which uses the count modulo 32. An 8-bit
-// value shifted by 8 or more (and truncated back to 8 bits) is 0. These helpers give
-// exactly that result without ever shifting by 32 or more or by a negative count.
+// The format's shifts act on 8-bit values with a count taken modulo 32; a value shifted
+// by 8 or more (and truncated back to 8 bits) is 0. These helpers give exactly that
+// without ever shifting by 32 or more or by a negative count.
 std::uint8_t ShiftRight8(std::uint8_t value, std::uint32_t count) {
   const std::uint32_t effective = count & 31u;
   return effective >= 8u ? std::uint8_t{0} : static_cast<std::uint8_t>(value >> effective);
@@ -48,7 +47,8 @@ std::int32_t DecodeCardReport(const std::uint8_t* payload, std::int32_t length,
     return 0;
   }
   const std::uint32_t shift = payload[length - 1];
-  // 8 - shift, taken modulo 2^32 like the original's int arithmetic fed to a shift.
+  // 8 - shift in 32-bit unsigned arithmetic: a shift above 8 wraps round, and the helpers
+  // then use what is left modulo 32 (shift 9 gives 31).
   const std::uint32_t counterShift = 8u - shift;
 
   for (std::int32_t i = 0; i < pairs; ++i) {
