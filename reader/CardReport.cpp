@@ -113,3 +113,30 @@ const char* CardReportStatusText(CardReportStatus status) {
   }
   return "unknown";
 }
+
+CardRejection ClassifyRejection(const std::uint8_t* report, std::uint32_t byteCount, const CardReportResult& result) {
+  switch (result.status) {
+    case CardReportStatus::Accepted: return CardRejection::None;
+    case CardReportStatus::WrongLength: return CardRejection::WrongLength;
+    case CardReportStatus::NotDecoded:
+      // The decoder refuses a payload for its length or for its type byte.
+      if (report == nullptr || byteCount < 5 || (byteCount - 1) % 2 != 0 || byteCount > 2 * kCardRecordBufferSize + 3) {
+        return CardRejection::WrongLength;
+      }
+      return report[1] != kCardReportType ? CardRejection::WrongType : CardRejection::WrongLength;
+    case CardReportStatus::CheckMismatch:
+      return (report[byteCount - 1] & 31u) > 8u ? CardRejection::ShiftOutOfRange : CardRejection::CheckValueMismatch;
+  }
+  return CardRejection::WrongLength;
+}
+
+const char* CardRejectionText(CardRejection rejection) {
+  switch (rejection) {
+    case CardRejection::None: return "accepted";
+    case CardRejection::WrongLength: return "wrong length";
+    case CardRejection::WrongType: return "wrong report type";
+    case CardRejection::ShiftOutOfRange: return "shift count out of range";
+    case CardRejection::CheckValueMismatch: return "check value mismatch";
+  }
+  return "unknown";
+}

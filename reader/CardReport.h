@@ -41,3 +41,16 @@ struct CardReportResult {
 CardReportResult ReadCardReport(const std::uint8_t* report, std::uint32_t byteCount);
 
 const char* CardReportStatusText(CardReportStatus status);
+
+// Why a report gave no card number, in the terms of its format.
+enum class CardRejection {
+  None,             // accepted
+  WrongLength,      // the payload's length, or the decoded record's, is not a card's
+  WrongType,        // the report type byte is not 0x01
+  ShiftOutOfRange,  // the shift count (modulo 32) is above 8, so the record decodes to zeros
+  CheckValueMismatch,
+};
+
+CardRejection ClassifyRejection(const std::uint8_t* report, std::uint32_t byteCount, const CardReportResult& result);
+
+const char* CardRejectionText(CardRejection rejection);

@@ -6,12 +6,13 @@
 #include <cstring>
 #include <string>
 
+#include "reader/ReaderTrace.h"
 #include "reader/UsbICReaderManager.h"
 
 namespace {
 
-// The removed interface's name, bounded by the size the notification declares.
-std::string RemovedInterfaceName(const DEV_BROADCAST_HDR& header) {
+// The interface's name, bounded by the size the notification declares.
+std::string InterfaceName(const DEV_BROADCAST_HDR& header) {
   constexpr std::size_t kNameOffset = offsetof(DEV_BROADCAST_DEVICEINTERFACE_A, dbcc_name);
   if (header.dbch_size <= kNameOffset) return {};
   const char* name = reinterpret_cast<const DEV_BROADCAST_DEVICEINTERFACE_A&>(header).dbcc_name;
@@ -27,13 +28,17 @@ bool SamePath(const std::string& a, const std::string& b) {
                   reinterpret_cast<const unsigned char*>(b.c_str())) == 0;
 }
 
-void OnArrival(CUsbICReaderManager& manager) {
+void OnArrival(CUsbICReaderManager& manager, const DEV_BROADCAST_HDR& header) {
+  TraceReaderEvent([&] { return "device arrival: " + InterfaceName(header); });
   if (!manager.GetListenThread().IsRunning()) manager.OpenReader();
 }
 
 void OnRemoval(CUsbICReaderManager& manager, const DEV_BROADCAST_HDR& header) {
   CHIDListenThread& thread = manager.GetListenThread();
-  if (SamePath(RemovedInterfaceName(header), thread.GetDevicePath())) thread.Stop();
+  const std::string removed = InterfaceName(header);
+  const bool reader = SamePath(removed, thread.GetDevicePath());
+  TraceReaderEvent([&] { return "device removal: " + removed + (reader ? " (the reader)" : ""); });
+  if (reader) thread.Stop();
 }
 
 }  // namespace
@@ -45,7 +50,7 @@ DeviceChange ApplyDeviceChange(CUsbICReaderManager& manager, WPARAM event, const
   const bool arrival = event == DBT_DEVICEARRIVAL;
   try {
     if (arrival) {
-      OnArrival(manager);
+      OnArrival(manager, *header);
     } else {
       OnRemoval(manager, *header);
     }

@@ -2,11 +2,14 @@
 
 #include "reader/CardReport.h"
 #include "reader/HidSystem.h"
+#include "reader/ReaderTrace.h"
 
 using kelmar::Win32::CCriticalSectionLock;
 
 CUsbICReaderManager::CUsbICReaderManager()
-    : m_deviceNotification(), m_listenThread(), m_vendorId(kReaderVendorId), m_productId(kReaderProductId) {}
+    : m_deviceNotification(), m_listenThread(), m_vendorId(kReaderVendorId), m_productId(kReaderProductId) {
+  RefreshReaderTrace();
+}
 
 CUsbICReaderManager::~CUsbICReaderManager() {
   try {
@@ -32,8 +35,10 @@ void CUsbICReaderManager::OpenReader() {
   m_listenThread.Stop();
   const std::string path = FindHidDevicePath(m_vendorId, m_productId);
   if (path.empty()) {
+    TraceReaderEvent([] { return std::string("no reader found"); });
     return;  // the old path stays: the window still recognises the reader's removal by it
   }
+  TraceReaderEvent([&] { return "reader found at " + path; });
   m_listenThread.SetDevicePath(path);
   m_listenThread.SetReceiver(this);
   m_listenThread.StartListening();
@@ -47,8 +52,13 @@ void CUsbICReaderManager::AddListener(CardListener* listener) {
 void CUsbICReaderManager::OnInputReport(const BYTE* report, DWORD byteCount) {
   const CardReportResult card = ReadCardReport(report, byteCount);
   if (card.status != CardReportStatus::Accepted) {
+    TraceReaderEvent([&] {
+      return "report of " + std::to_string(byteCount) + " bytes rejected: " +
+             CardRejectionText(ClassifyRejection(report, byteCount, card));
+    });
     return;
   }
+  TraceReaderEvent([&] { return "card " + std::to_string(card.cardNumber) + " delivered"; });
   const CCriticalSectionLock listLock(m_listLock);
   for (CardListener* listener : m_listeners) {
     if (listener == nullptr) {

@@ -113,7 +113,9 @@ TEST(Listening, UnpluggingTheReaderEndsListeningAsAFailure) {
 
   EXPECT_EQ(run.ExitCode(), 1);
   const std::string out = run.Out();
-  EXPECT_TRUE(Contains(out, "Listening ended: the card reader was unplugged, or it could not be read.\n")) << out;
+  EXPECT_TRUE(Contains(out,
+                       "Listening ended: reading failed: the reader was unplugged or stopped answering (Windows error "))
+      << out;
   EXPECT_FALSE(Contains(out, "still listed")) << out;
   // The read that the unplug ended (if one was pending) is not counted as a report.
   EXPECT_FALSE(Contains(out, "report 2")) << out;
@@ -126,8 +128,32 @@ TEST(Listening, AReaderThatCannotBeOpenedForReadingIsNamedAsStillPresent) {
 
   EXPECT_EQ(run.ExitCode(), 1);
   const std::string out = run.Out();
-  EXPECT_TRUE(Contains(out, "Listening ended: the card reader was unplugged, or it could not be read.\n")) << out;
+  EXPECT_TRUE(Contains(out, "Listening ended: the reader could not be opened")) << out;
   EXPECT_TRUE(Contains(out, "The reader is still listed: another program may hold it open")) << out;
+}
+
+TEST(Listening, AReaderThatIsRefusedIsToldWhy) {
+  struct Case {
+    std::uint16_t inputReportLength;
+    unsigned faults;
+    const char* said;
+  };
+  const Case cases[] = {
+      {2000, 0, "Listening ended: the reader announces 2000-byte reports; at most 1028 are read.\n"},
+      {0, 0, "Listening ended: the reader announces reports of 0 bytes; it cannot be read.\n"},
+      {17, SIMREADER_FAULT_CAPS,
+       "Listening ended: the reader's report length could not be read from it (Windows error 13).\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.said);
+    simreader::Device reader(kReaderVendor, kReaderProduct, c.inputReportLength);
+    reader.SetFaults(c.faults);
+    ListeningRun run({"--listen", "--seconds", "20"});
+    EXPECT_EQ(run.ExitCode(), 1);
+    const std::string out = run.Out();
+    EXPECT_TRUE(Contains(out, c.said)) << out;
+    EXPECT_FALSE(Contains(out, "still listed")) << out;
+  }
 }
 
 TEST(Listening, WithoutAReaderThereIsNothingToListenTo) {

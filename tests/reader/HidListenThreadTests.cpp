@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <functional>
 #include <optional>
 #include <string>
@@ -10,6 +11,7 @@
 
 #include "reader/HidListenThread.h"
 #include "tests/reader/ReaderTestSupport.h"
+#include "tests/support/ImportHook.h"
 #include "tools/simreader/SimReader.h"
 #include "win32/Exceptions.h"
 
@@ -90,35 +92,46 @@ TEST(HidListenThread, EachRunEndsCleanlyWhateverEndsIt) {
     std::uint16_t inputReportLength;
     unsigned faults;
     // What happens while the body runs, once the device is open (or at once if it never is).
-    std::function<void(ListenThread&, simreader::Device&)> act;
+    std::function<void(ListenThread&, simreader::Device&, RecordingReceiver&)> act;
     std::optional<DWORD> result;
     const char* origin;
+    ListenEndReason reason;
+    std::optional<DWORD> code;  // the Win32 code kept with the reason, where it is fixed
+    std::uint32_t reportLength;
   };
+  // Once a first report has come through, the device is open and its length known.
   const auto whenListening = [](std::function<void(ListenThread&, simreader::Device&)> then) {
-    return [then](ListenThread& thread, simreader::Device& device) {
+    return [then](ListenThread& thread, simreader::Device& device, RecordingReceiver& receiver) {
       ASSERT_TRUE(device.WaitForOpenHandles(1));
+      device.SendReport(Bytes(17, 0x11));
+      ASSERT_TRUE(receiver.WaitForReports(1));
       then(thread, device);
     };
   };
-  const auto nothing = [](ListenThread&, simreader::Device&) {};
+  const auto nothing = [](ListenThread&, simreader::Device&, RecordingReceiver&) {};
   const Case cases[] = {
       {"stop while a read is pending", 17, 0, whenListening([](ListenThread& t, simreader::Device&) { t.Stop(); }),
-       DWORD{0}, ""},
+       DWORD{0}, "", ListenEndReason::Stopped, DWORD{ERROR_SUCCESS}, 0},
       {"unplug while a read is pending", 17, 0,
        whenListening([](ListenThread&, simreader::Device& d) { d.Unplug(); }), std::nullopt,
-       "CHIDListenThread::Run() -  ReadFile"},
+       "CHIDListenThread::Run() -  ReadFile", ListenEndReason::ReadFailed, DWORD{ERROR_PIPE_NOT_CONNECTED}, 0},
       {"a report longer than the device's", 17, 0,
        whenListening([](ListenThread&, simreader::Device& d) { d.SendReport(Bytes(2000, 0x5A)); }), std::nullopt,
-       "CHIDListenThread::Run() -  ReadFile"},
+       "CHIDListenThread::Run() -  ReadFile", ListenEndReason::ReadFailed, std::nullopt, 0},
       {"no preparsed data", 17, SIMREADER_FAULT_PREPARSED_DATA, nothing, std::nullopt,
-       "CHIDListenThread::Run() - HidP_GetCaps"},
+       "CHIDListenThread::Run() - HidP_GetCaps", ListenEndReason::CapabilitiesUnreadable, DWORD{ERROR_INVALID_DATA},
+       0},
       {"capabilities not readable", 17, SIMREADER_FAULT_CAPS, nothing, std::nullopt,
-       "CHIDListenThread::Run() - HidP_GetCaps"},
-      {"input reports of 0 bytes", 0, 0, nothing, std::nullopt, "CHIDListenThread::Run() - HidP_GetCaps"},
+       "CHIDListenThread::Run() - HidP_GetCaps", ListenEndReason::CapabilitiesUnreadable, DWORD{ERROR_INVALID_DATA},
+       0},
+      {"input reports of 0 bytes", 0, 0, nothing, std::nullopt, "CHIDListenThread::Run() - HidP_GetCaps",
+       ListenEndReason::ReportLengthRefused, DWORD{ERROR_INVALID_DATA}, 0},
       {"input reports longer than the buffer", 1029, 0, nothing, std::nullopt,
-       "CHIDListenThread::Run() - InputReportByteLength"},
+       "CHIDListenThread::Run() - InputReportByteLength", ListenEndReason::ReportLengthRefused,
+       DWORD{ERROR_INSUFFICIENT_BUFFER}, 1029},
       {"input reports of 2000 bytes", 2000, 0, nothing, std::nullopt,
-       "CHIDListenThread::Run() - InputReportByteLength"},
+       "CHIDListenThread::Run() - InputReportByteLength", ListenEndReason::ReportLengthRefused,
+       DWORD{ERROR_INSUFFICIENT_BUFFER}, 2000},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -128,9 +141,15 @@ TEST(HidListenThread, EachRunEndsCleanlyWhateverEndsIt) {
     ListenThread thread;
     thread.SetDevicePath(device.Path());
     thread.SetReceiver(&receiver);
-    const RunOutcome outcome = RunWhile(thread, [&] { c.act(thread, device); });
+    const RunOutcome outcome = RunWhile(thread, [&] { c.act(thread, device, receiver); });
     EXPECT_EQ(outcome.result, c.result);
     EXPECT_EQ(outcome.origin, c.origin);
+    const ListenEnd end = thread.GetLastEnd();
+    EXPECT_EQ(end.reason, c.reason);
+    if (c.code) {
+      EXPECT_EQ(end.errorCode, *c.code);
+    }
+    EXPECT_EQ(end.reportLength, c.reportLength);
     // Whatever ended the run, the device handle and its preparsed data are released, and
     // no read ever delivered more than the device's report length.
     if (device.Id() != 0) {
@@ -149,6 +168,67 @@ TEST(HidListenThread, TheOpenFailingEndsTheRun) {
   const RunOutcome outcome = RunWhile(thread, [] {});
   EXPECT_FALSE(outcome.result.has_value());
   EXPECT_EQ(outcome.origin, "CHIDListenThread::Run() - CreateFile ");
+  EXPECT_EQ(thread.GetLastEnd().reason, ListenEndReason::OpenFailed);
+  EXPECT_EQ(thread.GetLastEnd().errorCode, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+}
+
+TEST(HidListenThread, TheEndIsRunningFromTheStartUntilTheRunEnds) {
+  simreader::Device device(kVendor, kProduct, 17);
+  CHIDListenThread thread;
+  EXPECT_EQ(thread.GetLastEnd().reason, ListenEndReason::NotStarted);
+  thread.SetDevicePath(device.Path());
+  thread.StartListening();
+  EXPECT_EQ(thread.GetLastEnd().reason, ListenEndReason::Running);
+  ASSERT_TRUE(device.WaitForOpenHandles(1));
+  EXPECT_EQ(thread.GetLastEnd().reason, ListenEndReason::Running);
+  thread.Stop();
+  EXPECT_EQ(thread.GetLastEnd().reason, ListenEndReason::Stopped);
+  // A new run forgets the last one's end at once.
+  thread.StartListening();
+  EXPECT_EQ(thread.GetLastEnd().reason, ListenEndReason::Running);
+  thread.Stop();
+}
+
+// WaitForMultipleObjects as the listen loop calls it, held back once armed until both the
+// read has completed and the stop has been asked for: the two meet at the same moment.
+struct MeetingPoint {
+  TestSupport::ImportHook* hook = nullptr;
+  std::atomic<bool> armed{false};
+  std::atomic<int> heldBack{0};
+};
+MeetingPoint g_meeting;
+
+DWORD WINAPI WaitUntilBothAreSignalled(DWORD count, const HANDLE* handles, BOOL all, DWORD timeout) {
+  if (g_meeting.armed.load() && count == 2) {
+    WaitForSingleObject(handles[1], kGenerous);  // the read completed
+    WaitForSingleObject(handles[0], kGenerous);  // the stop was asked for
+    ++g_meeting.heldBack;
+  }
+  return g_meeting.hook->OriginalAs<decltype(WaitForMultipleObjects)>()(count, handles, all, timeout);
+}
+
+TEST(HidListenThread, AStopMeetingACompletedReadWinsAndNothingIsDeliveredAfterIt) {
+  using TestSupport::ImportHook;
+  ImportHook hook(GetModuleHandleA(nullptr), "kernel32.dll", "WaitForMultipleObjects",
+                  ImportHook::Address(&WaitUntilBothAreSignalled));
+  g_meeting.hook = &hook;
+  g_meeting.heldBack = 0;
+  simreader::Device device(kVendor, kProduct, 17);
+  RecordingReceiver receiver;
+  CHIDListenThread thread;
+  thread.SetDevicePath(device.Path());
+  thread.SetReceiver(&receiver);
+  g_meeting.armed = true;
+  thread.StartListening();
+  ASSERT_TRUE(device.WaitForOpenHandles(1));
+  device.PresentCard(1234);
+  thread.Stop();
+  g_meeting.armed = false;
+  EXPECT_EQ(g_meeting.heldBack.load(), 1);
+  EXPECT_TRUE(receiver.Reports().empty()) << "the report that completed with the stop was delivered";
+  EXPECT_EQ(thread.GetLastEnd().reason, ListenEndReason::Stopped);
+  EXPECT_EQ(device.OpenHandleCount(), 0);
+  g_meeting.hook = nullptr;
 }
 
 TEST(HidListenThread, AStopRightAfterStartIsNeverLost) {

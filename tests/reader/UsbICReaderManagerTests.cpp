@@ -12,6 +12,7 @@
 
 #include "reader/UsbICReaderManager.h"
 #include "tests/reader/ReaderTestSupport.h"
+#include "tests/support/ImportHook.h"
 #include "tests/support/ResourceCounters.h"
 #include "tools/card_encoder/CardReportEncoder.h"
 #include "tools/simreader/SimReader.h"
@@ -402,6 +403,72 @@ TEST_F(ReaderManager, TheDestructorContainsAFailureToStopTheThread) {
   CloseHandle(manager->GetListenThread().GetThreadHandle());
   manager.reset();
   SUCCEED();
+}
+
+// Registrations and unregistrations as the manager makes them, in order: "+N" for the
+// registration that got handle number N (0: it failed), "-N" for giving handle N back.
+struct RegistrationCalls {
+  std::vector<std::string> calls;
+  std::vector<HDEVNOTIFY> handles;  // handle number N is handles[N - 1]
+  bool fail = false;
+  TestSupport::ImportHook* registerHook = nullptr;
+  TestSupport::ImportHook* unregisterHook = nullptr;
+};
+RegistrationCalls g_calls;
+
+HDEVNOTIFY WINAPI RegisterAndNote(HANDLE recipient, LPVOID filter, DWORD flags) {
+  if (g_calls.fail) {
+    g_calls.calls.push_back("+0");
+    return nullptr;
+  }
+  const HDEVNOTIFY handle =
+      g_calls.registerHook->OriginalAs<decltype(RegisterDeviceNotificationA)>()(recipient, filter, flags);
+  g_calls.handles.push_back(handle);
+  g_calls.calls.push_back("+" + std::to_string(g_calls.handles.size()));
+  return handle;
+}
+
+BOOL WINAPI UnregisterAndNote(HDEVNOTIFY handle) {
+  // The system may hand a value out again once it was given back: the latest one counts.
+  const auto found = std::find(g_calls.handles.rbegin(), g_calls.handles.rend(), handle);
+  g_calls.calls.push_back(found == g_calls.handles.rend() ? "-?"
+                                                           : "-" + std::to_string(g_calls.handles.rend() - found));
+  return g_calls.unregisterHook->OriginalAs<decltype(UnregisterDeviceNotification)>()(handle);
+}
+
+TEST(ReaderManagerRegistration, RegisteringAgainReplacesTheHeldRegistrationAndAFailureHoldsNone) {
+  using TestSupport::ImportHook;
+  struct Case {
+    const char* name;
+    std::vector<bool> failures;  // one registration per entry, failing where true
+    std::vector<std::string> calls;  // with the manager's destruction at the end
+  };
+  const Case cases[] = {
+      {"once", {false}, {"+1", "-1"}},
+      {"twice", {false, false}, {"+1", "-1", "+2", "-2"}},
+      {"failed", {true}, {"+0"}},
+      {"failed, then registered", {true, false}, {"+0", "+1", "-1"}},
+      {"registered, then failed", {false, true}, {"+1", "-1", "+0"}},
+  };
+  const HMODULE program = GetModuleHandleA(nullptr);
+  ImportHook registerHook(program, "user32.dll", "RegisterDeviceNotificationA", ImportHook::Address(&RegisterAndNote));
+  ImportHook unregisterHook(program, "user32.dll", "UnregisterDeviceNotification",
+                            ImportHook::Address(&UnregisterAndNote));
+  CardWindow window;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    g_calls = RegistrationCalls{};
+    g_calls.registerHook = &registerHook;
+    g_calls.unregisterHook = &unregisterHook;
+    {
+      CUsbICReaderManager manager;
+      for (const bool fail : c.failures) {
+        g_calls.fail = fail;
+        manager.RegisterHidNotification(window.Handle());
+      }
+    }
+    EXPECT_EQ(g_calls.calls, c.calls);
+  }
 }
 
 TEST(ReaderManagerLifetime, ManyInstancesComeAndGoWithoutLeaks) {

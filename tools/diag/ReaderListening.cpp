@@ -3,6 +3,7 @@
 #include <string>
 
 #include "reader/HidListenThread.h"
+#include "reader/ListenEnd.h"
 #include "reader/UsbICReaderManager.h"
 #include "tools/diag/ExitCodes.h"
 #include "tools/diag/ReportPrinter.h"
@@ -32,6 +33,7 @@ class ListeningSession {
 
   HANDLE ThreadHandle() const { return m_thread.GetThreadHandle(); }
   void Stop() { m_thread.Stop(); }
+  ListenEnd LastEnd() const { return m_thread.GetLastEnd(); }
 
  private:
   CHIDListenThread m_thread;
@@ -41,11 +43,11 @@ std::string ReportsText(std::uint32_t count) {
   return std::to_string(count) + (count == 1 ? " report" : " reports");
 }
 
-// Why the listen thread ended without being asked to: the reader code keeps the reason to
-// itself, so the reader's presence now is the best hint there is.
-void ExplainThreadEnd(const std::string& path, std::ostream& out) {
-  out << "Listening ended: the card reader was unplugged, or it could not be read.\n";
-  if (FindHidDevicePath(kReaderVendorId, kReaderProductId) == path) {
+// Why the listen thread ended without being asked to, as the thread kept it. A reader
+// that could not be opened but is still listed is most likely held by another program.
+void ExplainThreadEnd(const std::string& path, const ListenEnd& end, std::ostream& out) {
+  out << "Listening ended: " << DescribeListenEnd(end) << ".\n";
+  if (end.reason == ListenEndReason::OpenFailed && FindHidDevicePath(kReaderVendorId, kReaderProductId) == path) {
     out << "The reader is still listed: another program may hold it open, or it was unplugged a moment ago.\n";
   }
 }
@@ -82,7 +84,7 @@ int RunListening(const DiagOptions& options, HANDLE interrupt, std::ostream& out
       out << "Stopped after " << ReportsText(printed) << ", as asked.\n";
       return kExitOk;
     case WAIT_OBJECT_0 + 2:
-      ExplainThreadEnd(path, out);
+      ExplainThreadEnd(path, session.LastEnd(), out);
       return kExitFailed;
     case WAIT_TIMEOUT:
       out << "Time limit reached after " << ReportsText(printed);

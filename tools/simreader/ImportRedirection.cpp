@@ -15,22 +15,24 @@ const IMAGE_NT_HEADERS* NtHeadersOf(const BYTE* base) {
   return nt->Signature == IMAGE_NT_SIGNATURE ? nt : nullptr;
 }
 
-void Patch(IMAGE_THUNK_DATA* entry, FARPROC replacement) {
+bool Patch(IMAGE_THUNK_DATA* entry, FARPROC replacement) {
   DWORD previous = 0;
-  if (!VirtualProtect(&entry->u1.Function, sizeof(entry->u1.Function), PAGE_READWRITE, &previous)) return;
+  if (!VirtualProtect(&entry->u1.Function, sizeof(entry->u1.Function), PAGE_READWRITE, &previous)) return false;
   // One aligned pointer-sized store: a thread calling through the entry meanwhile sees
   // either function.
   InterlockedExchangePointer(reinterpret_cast<void* volatile*>(&entry->u1.Function),
                              reinterpret_cast<void*>(replacement));
   VirtualProtect(&entry->u1.Function, sizeof(entry->u1.Function), previous, &previous);
+  return true;
 }
 
-void RedirectIn(HMODULE module, const ImportRedirection* redirections, std::size_t count) {
+std::size_t RedirectIn(HMODULE module, const ImportRedirection* redirections, std::size_t count) {
   auto* base = reinterpret_cast<BYTE*>(module);
   const IMAGE_NT_HEADERS* nt = NtHeadersOf(base);
-  if (nt == nullptr) return;
+  if (nt == nullptr) return 0;
   const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-  if (imports.VirtualAddress == 0 || imports.Size == 0) return;
+  if (imports.VirtualAddress == 0 || imports.Size == 0) return 0;
+  std::size_t patched = 0;
   // Entries are matched by the address the loader bound, whatever name or ordinal they
   // were imported by.
   for (auto* descriptor = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
@@ -38,12 +40,14 @@ void RedirectIn(HMODULE module, const ImportRedirection* redirections, std::size
     for (auto* entry = reinterpret_cast<IMAGE_THUNK_DATA*>(base + descriptor->FirstThunk); entry->u1.Function != 0;
          ++entry) {
       for (std::size_t i = 0; i < count; ++i) {
-        if (entry->u1.Function == reinterpret_cast<std::uintptr_t>(redirections[i].original)) {
-          Patch(entry, redirections[i].replacement);
+        if (entry->u1.Function == reinterpret_cast<std::uintptr_t>(redirections[i].original) &&
+            Patch(entry, redirections[i].replacement)) {
+          ++patched;
         }
       }
     }
   }
+  return patched;
 }
 
 }  // namespace
@@ -61,4 +65,8 @@ void RedirectImports(const ImportRedirection* redirections, std::size_t count, H
   for (HMODULE module : modules) {
     if (module != exempt) RedirectIn(module, redirections, count);
   }
+}
+
+std::size_t RedirectImportsOf(HMODULE module, const ImportRedirection* redirections, std::size_t count) {
+  return RedirectIn(module, redirections, count);
 }
