@@ -32,6 +32,7 @@ class HostProcess {
   // The exit code, or nothing when the host has not ended in time.
   std::optional<DWORD> WaitForExit(DWORD timeout = kGenerous);
   FrameInbox& Output() { return m_output; }
+  DWORD ProcessId() const { return GetProcessId(m_process.Get()); }
   // What the host wrote to standard error so far, carriage returns removed.
   std::string ErrorText();
 

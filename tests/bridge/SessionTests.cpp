@@ -219,9 +219,10 @@ TEST_F(HostSessionTest, AReaderThatCannotBeOpenedForListeningIsReportedNotListen
   simreader::Device reader(kReaderVendorId, kReaderProductId, 17);
   reader.FailNextListeningOpen();
   const Frames first = Start();
-  // The thread may be seen running for a moment before its open fails.
-  const Frames expected[] = {{kHello, kNotListening}, {kHello, kListening}};
-  ASSERT_TRUE(first == expected[0] || first == expected[1]);
+  // The thread may be seen running for a moment before its open fails, and the status
+  // that says so may come before Start has taken the first two frames.
+  const Frames expected[] = {{kHello, kNotListening}, {kHello, kListening}, {kHello, kListening, kNotListening}};
+  ASSERT_TRUE(first == expected[0] || first == expected[1] || first == expected[2]) << ::testing::PrintToString(first);
   if (first == expected[1]) {
     ASSERT_TRUE(inbox.WaitForFrames(1));
     EXPECT_EQ(inbox.Take(), Frames{kNotListening});

@@ -6,49 +6,13 @@
 
 #include "reader/ReaderTrace.h"
 #include "tests/support/DebugOutputCapture.h"
+#include "tests/support/TraceSwitch.h"
 
 using TestSupport::DebugOutputCapture;
+using TestSupport::TraceLines;
+using TestSupport::TraceSwitch;
 
 namespace {
-
-// Sets the switch for the length of a case and leaves no trace of it behind.
-class TraceSwitch {
- public:
-  TraceSwitch(std::optional<std::string> variable, HKEY root, std::optional<DWORD> value)
-      : m_root(root), m_hasValue(value.has_value()) {
-    if (variable) SetEnvironmentVariableA(kTraceVariable, variable->c_str());
-    if (m_hasValue) {
-      HKEY key = nullptr;
-      EXPECT_EQ(RegCreateKeyExA(m_root, kTraceKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
-                ERROR_SUCCESS);
-      const DWORD data = *value;
-      EXPECT_EQ(RegSetValueExA(key, kTraceValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof(data)),
-                ERROR_SUCCESS);
-      RegCloseKey(key);
-    }
-  }
-  ~TraceSwitch() {
-    SetEnvironmentVariableA(kTraceVariable, nullptr);
-    if (m_hasValue) RegDeleteKeyA(m_root, kTraceKey);
-  }
-  TraceSwitch(const TraceSwitch&) = delete;
-  TraceSwitch& operator=(const TraceSwitch&) = delete;
-
- private:
-  HKEY m_root;
-  bool m_hasValue;
-};
-
-std::vector<std::string> TraceLines(const DebugOutputCapture& capture) {
-  std::vector<std::string> lines;
-  for (const std::string& line : capture.LinesOf(GetCurrentProcessId())) {
-    // Each line is written whole, with its line break.
-    if (line.rfind(kTracePrefix, 0) == 0 && line.back() == '\n') {
-      lines.push_back(line.substr(sizeof(kTracePrefix) - 1, line.size() - sizeof(kTracePrefix)));
-    }
-  }
-  return lines;
-}
 
 const std::vector<std::uint8_t> kBrokenCheckValue = {0x00, 0x01, 0x5A, 0x5C, 0x00, 0x0D, 0xFF, 0x0B, 0x12,
                                                      0xF4, 0x80, 0x55, 0x3C, 0xA4, 0x01, 0xAB, 0x03};
