@@ -12,7 +12,7 @@
 
 // The advice for a registration that exists but is broken.
 constexpr const char* kReinstallAdvice =
-    "Repair or reinstall the bridge (msiexec /fa <package>.msi, or run its installer again).";
+    "Repair the bridge (msiexec /famus <package>.msi /qn), or install it again.";
 
 struct ManifestProblem {
   std::string what;  // what is wrong, for a technician
