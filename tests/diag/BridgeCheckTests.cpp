@@ -3,8 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
-#include <set>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -209,16 +209,16 @@ TEST(BridgeCheck, EachRegistrationIsCheckedInEveryPlaceABrowserLooks) {
     std::string mentions;
   };
   const auto& firefox = BridgeNames::kWindowsBrowsers[2];
+  const std::string firefoxKey = std::string(firefox.key) + "\\" + BridgeNames::kHostName;
   const Case cases[] = {
       {"a stale per-user key beside a sound machine one", true,
        [&](FakeProbe& p) { p.Register("HKCU", firefox, "C:\\Users\\kiosk\\old\\f.json"); },
        "HKCU\\Software\\Mozilla"},
       {"the 32-bit view's key removed by hand", true,
-       [&](FakeProbe& p) { p.keys.erase({"HKLM (32-bit view)", std::string(firefox.key) + "\\" + BridgeNames::kHostName}); },
+       [&](FakeProbe& p) { p.keys.erase({"HKLM (32-bit view)", firefoxKey}); },
        ""},
       {"a key with no default value", true,
-       [&](FakeProbe& p) { p.keys[{"HKLM (64-bit view)", std::string(firefox.key) + "\\" + BridgeNames::kHostName}] =
-                               RegistryEntry{true, std::nullopt}; },
+       [&](FakeProbe& p) { p.keys[{"HKLM (64-bit view)", firefoxKey}] = RegistryEntry{true, std::nullopt}; },
        "default value does not name the manifest"},
       {"the manifest deleted", true, [](FakeProbe& p) { p.files.erase(kDir + "f.json"); },
        "manifest file is missing"},

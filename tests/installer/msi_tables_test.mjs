@@ -44,6 +44,10 @@ check(perUser ? properties.ALLUSERS === undefined : properties.ALLUSERS === '1',
 const summary = execFileSync('msiinfo', ['suminfo', msi], { encoding: 'utf8' });
 const platform = variant === 'x64' ? 'x64' : 'Intel';
 check(summary.includes(`Template: ${platform};1033`), `summary template is not ${platform};1033`);
+// The word count (msiinfo says "Source"): compressed (2); 8 lets a user without
+// administrator rights install the per-user package without an elevation prompt.
+const wordCount = Number(/^Source: (\d+)/m.exec(summary)?.[1]);
+check(wordCount === (perUser ? 10 : 2), `summary word count ${wordCount}`);
 
 // Files: exactly the host, as built, and the two manifests, in the install folder.
 const files = table('File');

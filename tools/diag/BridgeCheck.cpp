@@ -58,7 +58,9 @@ void CheckRegistration(const BridgeProbe& probe, const BridgeNames::WindowsBrows
   const ManifestCheck check = CheckHostManifest(*text, manifestPath, browser.family,
                                                 [&probe](const std::string& path) { return probe.IsFile(path); });
   for (const ManifestProblem& problem : check.problems) report.Problem(problem.what, problem.fix);
-  if (check.problems.empty()) report.Out() << "    " << BridgeNames::kHostName << ": ok, starts " << check.hostPath << "\n";
+  if (check.problems.empty()) {
+    report.Out() << "    " << BridgeNames::kHostName << ": ok, starts " << check.hostPath << "\n";
+  }
 }
 
 void CheckBrowser(const BridgeProbe& probe, const BridgeNames::WindowsBrowser& browser, Report& report) {
