@@ -25,7 +25,8 @@ bitmaps: build
 
 .PHONY: release
 # The release package: a Release build of the plug-in and tarvx-diag.exe with the sample
-# page, registry files and installation guide, as $(BUILD)/npTARVX-<version>.zip.
+# page, registry files, the bridge's installers and the installation guide, as
+# $(BUILD)/npTARVX-<version>.zip.
 release:
 	@bash scripts/release.sh $(BUILD)
 

@@ -4,12 +4,12 @@
 //                  --out <dir> --host-path <absolute path of the host or its wrapper>
 // <out>/chromium and <out>/firefox are unpacked extensions; <out>/hosts/{chromium,firefox}
 // hold com.tarvo.usbicreader.json for each browser.
-import { createHash } from 'node:crypto';
 import { cpSync, mkdirSync, readFileSync, readdirSync, rmSync, writeFileSync } from 'node:fs';
 import { isAbsolute, join } from 'node:path';
 import { parseArgs } from 'node:util';
 
-const HOST_NAME = 'com.tarvo.usbicreader';
+import { HOST_NAME, extensionIds, hostManifestText, readSourceManifest } from './names.mjs';
+
 const PICTURES = ['idle', 'listening'];
 const source = new URL('.', import.meta.url).pathname;
 
@@ -21,16 +21,8 @@ for (const name of ['pictures', 'out', 'host-path']) {
 }
 if (!isAbsolute(args['host-path'])) throw new Error('build.mjs: --host-path must be absolute (browsers require it)');
 
-const manifest = JSON.parse(readFileSync(join(source, 'manifest.json'), 'utf8'));
-const geckoId = manifest.browser_specific_settings.gecko.id;
-const chromiumId = chromiumIdOf(manifest.key);
-
-// Chromium derives the id from the public key: the SHA-256 of its DER bytes, the first
-// 32 hex digits written with the letters a to p.
-function chromiumIdOf(key) {
-  const hex = createHash('sha256').update(Buffer.from(key, 'base64')).digest('hex').slice(0, 32);
-  return [...hex].map((d) => String.fromCharCode(97 + parseInt(d, 16))).join('');
-}
+const manifest = readSourceManifest();
+const ids = extensionIds(manifest);
 
 function chromiumManifest() {
   const m = structuredClone(manifest);
@@ -68,21 +60,14 @@ function writeExtension(dir, m) {
   writeFileSync(join(dir, 'manifest.json'), `${JSON.stringify(m, null, 2)}\n`);
 }
 
-function writeHostManifest(browser, allowed) {
+function writeHostManifest(browser) {
   const dir = join(args.out, 'hosts', browser);
   mkdirSync(dir, { recursive: true });
-  const host = {
-    name: HOST_NAME,
-    description: 'Tarvo USB IC-card reader',
-    path: args['host-path'],
-    type: 'stdio',
-    ...allowed,
-  };
-  writeFileSync(join(dir, `${HOST_NAME}.json`), `${JSON.stringify(host, null, 2)}\n`);
+  writeFileSync(join(dir, `${HOST_NAME}.json`), hostManifestText(browser, args['host-path'], ids));
 }
 
 writeExtension(join(args.out, 'chromium'), chromiumManifest());
 writeExtension(join(args.out, 'firefox'), firefoxManifest());
-writeHostManifest('chromium', { allowed_origins: [`chrome-extension://${chromiumId}/`] });
-writeHostManifest('firefox', { allowed_extensions: [geckoId] });
-writeFileSync(join(args.out, 'ids.json'), `${JSON.stringify({ chromium: chromiumId, firefox: geckoId }, null, 2)}\n`);
+writeHostManifest('chromium');
+writeHostManifest('firefox');
+writeFileSync(join(args.out, 'ids.json'), `${JSON.stringify(ids, null, 2)}\n`);

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Usage: release.sh [build-dir]   (default: build)
 # Builds what is shipped (the plug-in and tarvx-diag.exe, and the 64-bit plug-in in
-# <build-dir>/x64) in the Release configuration, packs <build-dir>/npTARVX-<version>.zip
-# and checks what the package holds.
+# <build-dir>/x64; the bridge's installers from both trees) in the Release configuration,
+# packs <build-dir>/npTARVX-<version>.zip and checks what the package holds.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$root/build}"
@@ -22,11 +22,14 @@ if [ ! -f "$cache" ]; then
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=Release
 fi
 cmake --build "$build" --target npTARVX tarvx-diag
+# The bridge's installers: x86 and per-user from this tree, x64 from the 64-bit one.
+cmake --build "$build" --target bridge_msi
 if [ ! -f "$build/x64/CMakeCache.txt" ]; then
   cmake -S "$root" -B "$build/x64" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release
 fi
 cmake --build "$build/x64" --target npTARVX
+cmake --build "$build/x64" --target bridge_msi
 
 version="$(sed -n 's/^CMAKE_PROJECT_VERSION:[A-Z]*=//p' "$cache")"
 zip="$build/npTARVX-$version.zip"

@@ -32,6 +32,7 @@ TEST(CommandLine, AcceptedCommandLines) {
       // Typed without quotes, a report arrives as many arguments; they read as one text.
       {{"--decode", "00", "01", "5A"}, DiagCommand::Decode, 0, 0, "00 01 5A"},
       {{"--decode", "00015A"}, DiagCommand::Decode, 0, 0, "00015A"},
+      {{"--bridge"}, DiagCommand::Bridge, 0, 0, ""},
   };
   for (const Case& c : cases) {
     const ParsedCommandLine parsed = ParseCommandLine(c.arguments);
@@ -53,6 +54,7 @@ TEST(CommandLine, RefusedCommandLinesSayWhy) {
       {{"--count", "3"}, "--count"},  // only with --listen
       {{"--list", "extra"}, "--list"},
       {{"--help", "extra"}, "--help"},
+      {{"--bridge", "--verbose"}, "--bridge"},
       {{"--decode"}, "hex"},
       {{"--listen", "--verbose"}, "--verbose"},
       {{"--listen", "--count"}, "needs a number"},

@@ -2,8 +2,9 @@
 # Usage: check_package.sh <source-dir> <build-dir> <zip>
 # The release package holds exactly the plug-in and the diagnostics program of this
 # build, the 64-bit plug-in of <build-dir>/x64 as x64/npTARVX.dll, the sample page, the
-# registry files with Windows line ends, and the guide as INSTALL.md and as INSTALL.txt
-# with Windows line ends; nothing else, no directory entries.
+# registry files with Windows line ends, the bridge's installers of both trees (each
+# checked as tests/installer checks the built ones), and the guide as INSTALL.md and as
+# INSTALL.txt with Windows line ends; nothing else, no directory entries.
 set -u
 root="$1"; build="$2"; zip="$3"
 status=0
@@ -11,7 +12,14 @@ fail() { echo "FAIL: $*"; status=1; }
 
 unzip -tq "$zip" >/dev/null || { echo "FAIL: $zip is not a sound zip"; exit 1; }
 
+version="$(sed -n 's/^CMAKE_PROJECT_VERSION:[A-Z]*=//p' "$build/CMakeCache.txt")"
+# The bridge's installers: <name in the package>|<built file>|<variant>|<host packed in it>
+bridge_msis=("tarvx-bridge-$version-x64.msi|$build/x64/installer/tarvx-bridge-$version-x64.msi|x64|$build/x64/bin/tarvx-host.exe"
+             "tarvx-bridge-$version-x86.msi|$build/installer/tarvx-bridge-$version-x86.msi|x86|$build/bin/tarvx-host.exe"
+             "tarvx-bridge-$version-user.msi|$build/installer/tarvx-bridge-$version-user.msi|user|$build/bin/tarvx-host.exe")
+
 expected="$( { printf '%s\n' npTARVX.dll x64/npTARVX.dll tarvx-diag.exe card-reader.html INSTALL.md INSTALL.txt
+               for msi in "${bridge_msis[@]}"; do echo "${msi%%|*}"; done
                for reg in "$root"/install/*.reg; do basename "$reg"; done; } | sort)"
 actual="$(unzip -Z1 "$zip" | sort)"
 if [ "$actual" != "$expected" ]; then
@@ -32,6 +40,14 @@ same x64/npTARVX.dll "$build/x64/bin/npTARVX.dll"
 same tarvx-diag.exe "$build/bin/tarvx-diag.exe"
 same card-reader.html "$root/examples/card-reader.html"
 same INSTALL.md "$root/docs/INSTALL.md"
+
+for entry in "${bridge_msis[@]}"; do
+  IFS='|' read -r name built variant host <<<"$entry"
+  same "$name" "$built"
+  [ -f "$out/$name" ] || continue
+  node "$root/tests/installer/msi_tables_test.mjs" "$out/$name" "$variant" "$version" "$host" >/dev/null ||
+    fail "$name: its tables are not what the installer tests expect (node tests/installer/msi_tables_test.mjs)"
+done
 
 # Each plug-in in its place: PE32 (optional header magic 010b) at the top for 32-bit
 # browsers, PE32+ (020b) in x64/ for 64-bit ones.

@@ -80,13 +80,20 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     if (arguments.size() > 1) return Refuse("--list takes no arguments");
     return ParsedCommandLine{DiagOptions{}, {}};
   }
+  if (first == "--bridge") {
+    if (arguments.size() > 1) return Refuse("--bridge takes no arguments");
+    DiagOptions options;
+    options.command = DiagCommand::Bridge;
+    return ParsedCommandLine{options, {}};
+  }
   if (first == "--listen") return ParseListen(arguments);
   if (first == "--decode") return ParseDecode(arguments);
   return Refuse("unknown argument: " + first);
 }
 
 const char* UsageText() {
-  return "Usage: tarvx-diag [--list | --listen [--count N] [--seconds S] | --decode HEX | --help]\n"
+  return "Usage: tarvx-diag [--list | --listen [--count N] [--seconds S] | --decode HEX | --bridge |\n"
+         "                   --help]\n"
          "\n"
          "  (no argument), --list\n"
          "        List the HID device interfaces present: path, vendor and product id and\n"
@@ -104,9 +111,15 @@ const char* UsageText() {
          "  --decode HEX\n"
          "        Decode one report given in hex, report id first (17 bytes for a card),\n"
          "        for example: --decode 00 01 5A 5C 00 0D FF 0B 12 F4 80 55 3C A4 01 AA 03\n"
+         "  --bridge\n"
+         "        Check that Chrome, Edge and Firefox can start the card reader's native\n"
+         "        messaging host: its registry keys (HKCU, HKLM in both views), the\n"
+         "        manifest each names, the program and the extension the manifest names.\n"
+         "        Says what to fix.\n"
          "  --help\n"
          "        Show this text.\n"
          "\n"
          "Exit codes: 0 ok; 1 no reader found, reader lost, fewer reports than asked for\n"
-         "in time, or a report that gives no card number; 2 command line not understood.\n";
+         "in time, a report that gives no card number, or (--bridge) a browser that cannot\n"
+         "start the host or a broken registration; 2 command line not understood.\n";
 }

@@ -10,6 +10,7 @@ enum class DiagCommand {
   List,    // no argument: the HID interfaces present, the reader marked
   Listen,  // print each report the reader sends
   Decode,  // decode one report given in hex
+  Bridge,  // whether Chrome, Edge and Firefox find the native messaging host
   Help,
 };
 

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "tools/diag/BridgeCheck.h"
 #include "tools/diag/CommandLine.h"
 #include "tools/diag/DecodeCommand.h"
 #include "tools/diag/DeviceListing.h"
@@ -22,6 +23,8 @@ int RunCommand(const DiagOptions& options, HANDLE interrupt, std::ostream& out, 
       return RunListening(options, interrupt, out);
     case DiagCommand::Decode:
       return RunDecode(options.hexText, out, err);
+    case DiagCommand::Bridge:
+      return RunBridgeCheck(*MakeSystemBridgeProbe(), out);
   }
   return kExitUsage;
 }

@@ -1,0 +1,242 @@
+// tarvx-diag --bridge: the host manifest checks against a table of broken manifests, and
+// the whole report on machines described by a fake registry and file system.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <sstream>
+#include <string>
+#include <tuple>
+
+#include "tools/diag/BridgeCheck.h"
+#include "tools/diag/BridgeNames.h"
+#include "tools/diag/ExitCodes.h"
+#include "tools/diag/HostManifestCheck.h"
+#include "tools/diag/JsonValue.h"
+
+namespace {
+
+using BridgeNames::ManifestFamily;
+using testing::HasSubstr;
+using testing::Not;
+
+const std::string kDir = "C:\\Program Files\\Tarvo\\USB IC-card reader bridge\\";
+const std::string kHostExe = kDir + "tarvx-host.exe";
+
+std::string Manifest(const std::string& name, const std::string& path, const std::string& allowed,
+                     const std::string& type = "stdio") {
+  return "{\"name\": \"" + name + "\", \"description\": \"x\", \"path\": \"" + path + "\", \"type\": \"" + type +
+         "\", " + allowed + "}";
+}
+std::string ChromiumAllowed() { return "\"allowed_origins\": [\"" + std::string(BridgeNames::kChromiumOrigin) + "\"]"; }
+std::string FirefoxAllowed() {
+  return "\"allowed_extensions\": [\"" + std::string(BridgeNames::kFirefoxExtensionId) + "\"]";
+}
+std::string Good(ManifestFamily family) {
+  return Manifest(BridgeNames::kHostName, "tarvx-host.exe",
+                  family == ManifestFamily::Firefox ? FirefoxAllowed() : ChromiumAllowed());
+}
+
+bool OnlyTheHostExists(const std::string& path) { return path == kHostExe; }
+
+TEST(HostManifestCheck, SoundManifestsPassAndNameTheProgram) {
+  struct Case {
+    std::string text;
+    ManifestFamily family;
+  };
+  const Case cases[] = {
+      {Good(ManifestFamily::Chromium), ManifestFamily::Chromium},
+      {Good(ManifestFamily::Firefox), ManifestFamily::Firefox},
+      // An absolute path, with JSON escapes, and a byte order mark as Notepad writes one.
+      {Manifest(BridgeNames::kHostName, "C:\\\\Program Files\\\\Tarvo\\\\USB IC-card reader bridge\\\\tarvx-host.exe",
+                ChromiumAllowed()),
+       ManifestFamily::Chromium},
+      {"\xEF\xBB\xBF" + Good(ManifestFamily::Firefox), ManifestFamily::Firefox},
+      // Other extensions allowed beside ours.
+      {Manifest(BridgeNames::kHostName, "tarvx-host.exe",
+                "\"allowed_origins\": [\"chrome-extension://abc/\", \"" + std::string(BridgeNames::kChromiumOrigin) +
+                    "\"]"),
+       ManifestFamily::Chromium},
+  };
+  for (const Case& c : cases) {
+    const ManifestCheck check = CheckHostManifest(c.text, kDir + "m.json", c.family, OnlyTheHostExists);
+    EXPECT_TRUE(check.problems.empty()) << c.text << ": " << (check.problems.empty() ? "" : check.problems[0].what);
+    EXPECT_EQ(check.hostPath, kHostExe) << c.text;
+  }
+}
+
+TEST(HostManifestCheck, BrokenManifestsSayWhatIsWrong) {
+  struct Case {
+    const char* why;
+    std::string text;
+    ManifestFamily family;
+    std::string problemMentions;
+  };
+  const std::string host = BridgeNames::kHostName;
+  const Case cases[] = {
+      {"empty file", "", ManifestFamily::Chromium, "not valid JSON"},
+      {"cut short", Good(ManifestFamily::Chromium).substr(0, 40), ManifestFamily::Chromium, "not valid JSON"},
+      {"trailing comma", "{\"name\": \"" + host + "\",}", ManifestFamily::Chromium, "not valid JSON"},
+      {"single quotes", "{'name': 'x'}", ManifestFamily::Chromium, "not valid JSON"},
+      {"two documents", Good(ManifestFamily::Chromium) + "{}", ManifestFamily::Chromium, "not valid JSON"},
+      {"unescaped backslash", Manifest(host, "C:\\Tarvo\\tarvx-host.exe", ChromiumAllowed()),
+       ManifestFamily::Chromium, "not valid JSON"},
+      {"an array", "[" + Good(ManifestFamily::Chromium) + "]", ManifestFamily::Chromium, "not a JSON object"},
+      {"another host", Manifest("com.other.host", "tarvx-host.exe", ChromiumAllowed()), ManifestFamily::Chromium,
+       "\"com.other.host\""},
+      {"no name", "{\"path\": \"tarvx-host.exe\", \"type\": \"stdio\", " + ChromiumAllowed() + "}",
+       ManifestFamily::Chromium, "another host (no name"},
+      {"wrong type", Manifest(host, "tarvx-host.exe", ChromiumAllowed(), "pipe"), ManifestFamily::Chromium,
+       "\"type\""},
+      {"no path", "{\"name\": \"" + host + "\", \"type\": \"stdio\", " + ChromiumAllowed() + "}",
+       ManifestFamily::Chromium, "names no program"},
+      {"path to a missing program", Manifest(host, "old-host.exe", ChromiumAllowed()), ManifestFamily::Chromium,
+       "does not exist: " + kDir + "old-host.exe"},
+      {"absolute path elsewhere", Manifest(host, "D:\\\\tarvx-host.exe", ChromiumAllowed()),
+       ManifestFamily::Chromium, "does not exist: D:\\tarvx-host.exe"},
+      {"another extension", Manifest(host, "tarvx-host.exe", "\"allowed_origins\": [\"chrome-extension://abc/\"]"),
+       ManifestFamily::Chromium, "lacks \"" + std::string(BridgeNames::kChromiumOrigin) + "\""},
+      {"origin without the slash",
+       Manifest(host, "tarvx-host.exe",
+                "\"allowed_origins\": [\"chrome-extension://" + std::string(BridgeNames::kChromiumExtensionId) + "\"]"),
+       ManifestFamily::Chromium, "allowed_origins"},
+      {"Firefox manifest for Chrome", Good(ManifestFamily::Firefox), ManifestFamily::Chromium,
+       "looks like the Firefox manifest"},
+      {"Chrome manifest for Firefox", Good(ManifestFamily::Chromium), ManifestFamily::Firefox,
+       "looks like the Chrome/Edge manifest"},
+      {"add-on id as a string, not a list",
+       Manifest(host, "tarvx-host.exe",
+                "\"allowed_extensions\": \"" + std::string(BridgeNames::kFirefoxExtensionId) + "\""),
+       ManifestFamily::Firefox, "allowed_extensions"},
+  };
+  for (const Case& c : cases) {
+    const ManifestCheck check = CheckHostManifest(c.text, kDir + "m.json", c.family, OnlyTheHostExists);
+    std::string all;
+    for (const ManifestProblem& problem : check.problems) all += problem.what + "\n";
+    EXPECT_THAT(all, HasSubstr(c.problemMentions)) << c.why;
+    for (const ManifestProblem& problem : check.problems) EXPECT_FALSE(problem.fix.empty()) << c.why;
+  }
+}
+
+TEST(HostManifestCheck, RelativeHostPathsAreTakenFromTheManifestsFolder) {
+  EXPECT_EQ(ResolveHostPath("C:\\a\\b\\m.json", "h.exe"), "C:\\a\\b\\h.exe");
+  EXPECT_EQ(ResolveHostPath("C:\\a\\b\\m.json", "sub\\h.exe"), "C:\\a\\b\\sub\\h.exe");
+  EXPECT_EQ(ResolveHostPath("C:\\a\\m.json", "D:\\h.exe"), "D:\\h.exe");
+  EXPECT_EQ(ResolveHostPath("C:\\a\\m.json", "\\\\server\\share\\h.exe"), "\\\\server\\share\\h.exe");
+}
+
+TEST(JsonValue, DecodesStringsAndRefusesDeepNesting) {
+  const JsonDocument document = ParseJson(R"({"a": "x\\y\u00e9\ud83d\ude00", "b": [1, -2.5e3, true, null]})");
+  ASSERT_TRUE(document.value) << document.error;
+  EXPECT_EQ(document.value->Member("a")->text, "x\\y\xC3\xA9\xF0\x9F\x98\x80");
+  EXPECT_EQ(document.value->Member("b")->items.size(), 4U);
+  EXPECT_FALSE(ParseJson(std::string(100, '[') + std::string(100, ']')).value);
+  EXPECT_FALSE(ParseJson(R"({"a": "\ud83d"})").value);
+  EXPECT_FALSE(ParseJson("{\"a\": \"tab\there\"}").value);
+  EXPECT_FALSE(ParseJson("01").value);
+}
+
+// A machine as the check sees it: keys by location label and key, files by path.
+class FakeProbe final : public BridgeProbe {
+ public:
+  bool is64 = true;
+  std::map<std::pair<std::string, std::string>, RegistryEntry> keys;
+  std::map<std::string, std::string> files;
+
+  void Register(const std::string& label, const BridgeNames::WindowsBrowser& browser, const std::string& value) {
+    RegistryEntry entry;
+    entry.keyExists = true;
+    entry.defaultValue = value;
+    keys[{label, std::string(browser.key) + "\\" + BridgeNames::kHostName}] = entry;
+  }
+  // What the x64 package installs.
+  void InstallPerMachine() {
+    files[kHostExe] = "MZ";
+    files[kDir + "c.json"] = Good(ManifestFamily::Chromium);
+    files[kDir + "f.json"] = Good(ManifestFamily::Firefox);
+    for (const auto& browser : BridgeNames::kWindowsBrowsers) {
+      const std::string manifest = kDir + (browser.family == ManifestFamily::Firefox ? "f.json" : "c.json");
+      Register("HKLM (32-bit view)", browser, manifest);
+      Register("HKLM (64-bit view)", browser, manifest);
+    }
+  }
+
+  bool Is64BitWindows() const override { return is64; }
+  RegistryEntry ReadKey(const RegistryLocation& location, const std::string& key) const override {
+    const auto found = keys.find({location.label, key});
+    return found == keys.end() ? RegistryEntry{} : found->second;
+  }
+  std::optional<std::string> ReadFile(const std::string& path) const override {
+    const auto found = files.find(path);
+    if (found == files.end()) return std::nullopt;
+    return found->second;
+  }
+  bool IsFile(const std::string& path) const override { return files.count(path) != 0; }
+};
+
+std::tuple<int, std::string> CheckMachine(const FakeProbe& probe) {
+  std::ostringstream out;
+  const int code = RunBridgeCheck(probe, out);
+  return {code, out.str()};
+}
+
+TEST(BridgeCheck, AMachineWithThePackageInstalledIsOk) {
+  FakeProbe probe;
+  probe.InstallPerMachine();
+  const auto [code, text] = CheckMachine(probe);
+  EXPECT_EQ(code, kExitOk) << text;
+  EXPECT_THAT(text, Not(HasSubstr("PROBLEM")));
+  EXPECT_THAT(text, HasSubstr("Result: ok"));
+}
+
+TEST(BridgeCheck, ANothingInstalledMachineNamesEachBrowserAndThePackages) {
+  FakeProbe probe;
+  const auto [code, text] = CheckMachine(probe);
+  EXPECT_EQ(code, kExitFailed);
+  for (const auto& browser : BridgeNames::kWindowsBrowsers) {
+    EXPECT_THAT(text, HasSubstr(std::string(browser.name) + " cannot start the card reader's host"));
+  }
+  EXPECT_THAT(text, HasSubstr("-x64.msi"));
+  EXPECT_THAT(text, HasSubstr("Result: 3 problems"));
+}
+
+TEST(BridgeCheck, EachRegistrationIsCheckedInEveryPlaceABrowserLooks) {
+  struct Case {
+    const char* why;
+    bool is64;
+    std::function<void(FakeProbe&)> arrange;
+    std::string mentions;
+  };
+  const auto& firefox = BridgeNames::kWindowsBrowsers[2];
+  const std::string firefoxKey = std::string(firefox.key) + "\\" + BridgeNames::kHostName;
+  const Case cases[] = {
+      {"a stale per-user key beside a sound machine one", true,
+       [&](FakeProbe& p) { p.Register("HKCU", firefox, "C:\\Users\\kiosk\\old\\f.json"); },
+       "HKCU\\Software\\Mozilla"},
+      {"the 32-bit view's key removed by hand", true,
+       [&](FakeProbe& p) { p.keys.erase({"HKLM (32-bit view)", firefoxKey}); },
+       ""},
+      {"a key with no default value", true,
+       [&](FakeProbe& p) { p.keys[{"HKLM (64-bit view)", firefoxKey}] = RegistryEntry{true, std::nullopt}; },
+       "default value does not name the manifest"},
+      {"the manifest deleted", true, [](FakeProbe& p) { p.files.erase(kDir + "f.json"); },
+       "manifest file is missing"},
+      {"32-bit Windows has one HKLM", false, [](FakeProbe&) {}, "Chrome cannot start"},
+  };
+  for (const Case& c : cases) {
+    FakeProbe probe;
+    probe.InstallPerMachine();
+    probe.is64 = c.is64;
+    c.arrange(probe);
+    const auto [code, text] = CheckMachine(probe);
+    if (c.mentions.empty()) {
+      EXPECT_EQ(code, kExitOk) << c.why << "\n" << text;
+    } else {
+      EXPECT_EQ(code, kExitFailed) << c.why << "\n" << text;
+      EXPECT_THAT(text, HasSubstr(c.mentions)) << c.why << "\n" << text;
+    }
+  }
+}
+
+}  // namespace
