@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Usage: release.sh [build-dir]   (default: build)
-# Builds what is shipped (the plug-in and tarvx-diag.exe, and the 64-bit plug-in in
-# <build-dir>/x64) in the Release configuration, packs <build-dir>/npTARVX-<version>.zip
+# Builds what is shipped (the plug-in and tarvx-diag.exe, the 64-bit plug-in in
+# <build-dir>/x64, the extension and its policy templates) in the Release configuration, packs <build-dir>/npTARVX-<version>.zip
 # and checks what the package holds.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -22,6 +22,8 @@ if [ ! -f "$cache" ]; then
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=Release
 fi
 cmake --build "$build" --target npTARVX tarvx-diag
+# The bridge's extension packages and policy templates (<build>/extension).
+cmake --build "$build" --target extension
 if [ ! -f "$build/x64/CMakeCache.txt" ]; then
   cmake -S "$root" -B "$build/x64" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release
