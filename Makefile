@@ -2,7 +2,8 @@
 BUILD ?= build
 
 .PHONY: demo test build
-# The demo's options go in ARGS: make demo ARGS="--card 42 --interactive".
+# The demo's options go in ARGS: make demo ARGS="--card 42 --interactive"; one route only
+# with ARGS="--route plugin" or ARGS="--route bridge".
 demo:
 	@bash scripts/demo.sh $(BUILD) -- $(ARGS)
 test:

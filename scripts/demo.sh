@@ -59,6 +59,12 @@ if [ -z "${NPTARVX_IN_XVFB:-}" ]; then
 fi
 
 # Inside with-wine.sh: the routes, one after the other.
+for arg in ${args[@]+"${args[@]}"}; do
+  if [ "$arg" = --help ] || [ "$arg" = -h ]; then
+    echo "demo.sh: --route plugin|bridge|both (default both) runs one route or both; the options"
+    echo "below go to the route(s) run."
+  fi
+done
 plugin_rc=0
 bridge_rc=0
 if wants plugin; then
