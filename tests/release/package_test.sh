@@ -15,12 +15,14 @@ status=$?
 ext_version="$(node -p "require('$root/extension/manifest.json').version")"
 chromium_zip="extension/tarvx-extension-chromium-$ext_version.zip"
 firefox_zip="extension/tarvx-extension-firefox-$ext_version.zip"
+# shellcheck disable=SC2317  # in_zip and set_field are called from the rows, through eval
 in_zip() {  # <zip> <command...>: runs the command inside the unpacked zip, then packs it again
   local zip="$1" dir; shift
   dir="$(mktemp -d)"
   unzip -q "$zip" -d "$dir" && (cd "$dir" && "$@") && rm "$zip" && (cd "$dir" && zip -q -X -D -r "$zip" -- .)
   rm -rf "$dir"
 }
+# shellcheck disable=SC2317
 set_field() { node -e "const f='manifest.json';const m=JSON.parse(require('fs').readFileSync(f));$1;require('fs').writeFileSync(f,JSON.stringify(m))"; }
 faults=(
   "a key in the Chromium manifest|the manifest has a key|in_zip \$unpacked/$chromium_zip set_field \"m.key='MIIB'\""
