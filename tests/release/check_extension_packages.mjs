@@ -69,6 +69,10 @@ checkPackage(`tarvx-extension-firefox-${version}.zip`, [...sourceFiles, ...gener
   if (m.browser_specific_settings?.gecko?.id !== geckoId) fail(`firefox: gecko id ${m.browser_specific_settings?.gecko?.id}`);
   if (!same(m.background?.scripts, ['background.js'])) fail('firefox: background.scripts is not [background.js]');
   if ('storage' in m) fail('firefox: the manifest has a storage key');
+  // AMO takes new add-ons only with their data collection declared; this one collects none.
+  if (!same(m.browser_specific_settings?.gecko?.data_collection_permissions, { required: ['none'] })) {
+    fail('firefox: data_collection_permissions is not {required: [none]}');
+  }
 });
 
 // The update manifest for forced installs names the key's id and this version.
