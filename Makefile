@@ -26,7 +26,8 @@ bitmaps: build
 
 .PHONY: release
 # The release package: a Release build of the plug-in and tarvx-diag.exe with the sample
-# page, registry files and installation guide, as $(BUILD)/npTARVX-<version>.zip.
+# page, registry files and installation guide, and the bridge's extension packages and
+# policy templates, as $(BUILD)/npTARVX-<version>.zip.
 release:
 	@bash scripts/release.sh $(BUILD)
 

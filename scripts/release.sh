@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Usage: release.sh [build-dir]   (default: build)
 # Builds what is shipped (the plug-in and tarvx-diag.exe, the 64-bit plug-in in
-# <build-dir>/x64, the extension and its policy templates) in the Release configuration, packs <build-dir>/npTARVX-<version>.zip
-# and checks what the package holds.
+# <build-dir>/x64, the extension and its policy templates) in the Release configuration,
+# packs <build-dir>/npTARVX-<version>.zip and checks what the package holds.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$root/build}"
