@@ -53,7 +53,6 @@ if [ -z "${NPTARVX_IN_XVFB:-}" ]; then
   if wants bridge; then
     bash "$root/scripts/build.sh" "$build" extension
     bash "$root/scripts/build.sh" "$build" --x64 tarvx-host simreader-ctl simreader_hid simreader_setupapi
-    bash "$root/scripts/npm-ci.sh" "$root/tests/browser"
   fi
   exec "$root/scripts/with-wine.sh" "$build" bash "$0" "$build" --route "$route" -- ${args[@]+"${args[@]}"}
 fi
@@ -77,6 +76,8 @@ if wants plugin; then
 fi
 if wants bridge; then
   echo "== The bridge: the sample page in headless Chromium, the extension and tarvx-host.exe"
+  # Here too, for runs started inside with-wine.sh (the tests): the browser drivers.
+  bash "$root/scripts/npm-ci.sh" "$root/tests/browser"
   node "$root/tools/bridge-demo/bridge-demo.mjs" --build "$build" ${args[@]+"${args[@]}"} || bridge_rc=$?
 fi
 if [ "$plugin_rc" -ne 0 ]; then exit "$plugin_rc"; fi
