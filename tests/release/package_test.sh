@@ -33,10 +33,12 @@ faults=(
   "a .reg with Unix line ends|is not a regedit file|sed -i 's/\r\$//' \$unpacked/policies/chrome-edge-allowed-origins.reg"
   "the update manifest missing|chromium-update-manifest.xml is missing|rm \$unpacked/extension/chromium-update-manifest.xml"
 )
+base="$(mktemp -d)"
+unzip -q "$zip" 'extension/*' 'policies/*' -d "$base"
 for row in "${faults[@]}"; do
   IFS='|' read -r what message spoil <<<"$row"
   unpacked="$(mktemp -d)"
-  unzip -q "$zip" -d "$unpacked"
+  cp -r "$base"/. "$unpacked"
   eval "$spoil"
   out="$(node "$root/tests/release/check_extension_packages.mjs" "$root" "$build" "$unpacked")"
   if [ $? -ne 1 ] || ! grep -qF "$message" <<<"$out"; then
@@ -45,4 +47,5 @@ for row in "${faults[@]}"; do
   fi
   rm -rf "$unpacked"
 done
+rm -rf "$base"
 exit $status
