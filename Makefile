@@ -2,7 +2,8 @@
 BUILD ?= build
 
 .PHONY: demo test build
-# The demo's options go in ARGS: make demo ARGS="--card 42 --interactive".
+# The demo's options go in ARGS: make demo ARGS="--card 42 --interactive"; one route only
+# with ARGS="--route plugin" or ARGS="--route bridge".
 demo:
 	@bash scripts/demo.sh $(BUILD) -- $(ARGS)
 test:
@@ -25,8 +26,8 @@ bitmaps: build
 
 .PHONY: release
 # The release package: a Release build of the plug-in and tarvx-diag.exe with the sample
-# page, registry files, the bridge's installers and the installation guide, as
-# $(BUILD)/npTARVX-<version>.zip.
+# page, registry files and installation guide, the bridge's installers, its extension
+# packages and policy templates, as $(BUILD)/npTARVX-<version>.zip.
 release:
 	@bash scripts/release.sh $(BUILD)
 

@@ -3,12 +3,16 @@
 //   node build.mjs --pictures <dir with status_idle.png, status_listening.png>
 //                  --out <dir> --host-path <absolute path of the host or its wrapper>
 // <out>/chromium and <out>/firefox are unpacked extensions; <out>/hosts/{chromium,firefox}
-// hold com.tarvo.usbicreader.json for each browser.
+// hold com.tarvo.usbicreader.json for each browser. For the release: <out>/chromium-store
+// (the Chromium package without its `key`, which the Chrome Web Store refuses),
+// <out>/policies (the administrator's allow-list in each browser's form) and
+// <out>/self-hosted (the update manifest for Chrome's and Edge's forced installs).
 import { cpSync, mkdirSync, readFileSync, readdirSync, rmSync, writeFileSync } from 'node:fs';
 import { isAbsolute, join } from 'node:path';
 import { parseArgs } from 'node:util';
 
 import { HOST_NAME, extensionIds, hostManifestText, readSourceManifest } from './names.mjs';
+import { policyTemplates } from './policies.mjs';
 
 const PICTURES = ['idle', 'listening'];
 const source = new URL('.', import.meta.url).pathname;
@@ -28,6 +32,14 @@ function chromiumManifest() {
   const m = structuredClone(manifest);
   delete m.browser_specific_settings;
   m.background = { service_worker: 'background.js', type: 'module' };
+  return m;
+}
+
+// The stores give the item an id of their own and refuse a manifest that names a key; a
+// self-hosted package gets the key's id from the key it is packed with.
+function chromiumStoreManifest() {
+  const m = chromiumManifest();
+  delete m.key;
   return m;
 }
 
@@ -66,8 +78,32 @@ function writeHostManifest(browser) {
   writeFileSync(join(dir, `${HOST_NAME}.json`), hostManifestText(browser, args['host-path'], ids));
 }
 
+// Chrome's update manifest (the gupdate format) for ExtensionInstallForcelist; the
+// administrator puts the address of the .crx they host in place of the example one.
+function updateManifest() {
+  const crx = `https://intranet.example/tarvx/tarvx-chromium-${manifest.version}.crx`;
+  return [
+    "<?xml version='1.0' encoding='UTF-8'?>",
+    "<gupdate xmlns='http://www.google.com/update2/response' protocol='2.0'>",
+    `  <app appid='${ids.chromium}'>`,
+    `    <updatecheck codebase='${crx}' version='${manifest.version}' />`,
+    '  </app>',
+    '</gupdate>',
+    '',
+  ].join('\n');
+}
+
+function writeFiles(dir, files) {
+  rmSync(dir, { recursive: true, force: true });
+  mkdirSync(dir, { recursive: true });
+  for (const [name, text] of Object.entries(files)) writeFileSync(join(dir, name), text);
+}
+
 writeExtension(join(args.out, 'chromium'), chromiumManifest());
+writeExtension(join(args.out, 'chromium-store'), chromiumStoreManifest());
 writeExtension(join(args.out, 'firefox'), firefoxManifest());
 writeHostManifest('chromium');
 writeHostManifest('firefox');
+writeFiles(join(args.out, 'policies'), policyTemplates(ids));
+writeFiles(join(args.out, 'self-hosted'), { 'chromium-update-manifest.xml': updateManifest() });
 writeFileSync(join(args.out, 'ids.json'), `${JSON.stringify(ids, null, 2)}\n`);

@@ -3,8 +3,8 @@
 # Packs the built plug-in and diagnostics program with the sample page, the registry
 # files and the installation guide into <zip>, flat, as a technician unpacks it on a
 # kiosk; the 64-bit plug-in (from <build-dir>/x64) goes in as x64/npTARVX.dll. The bridge's
-# installers go in beside them. Builds nothing: run it on a finished build
-# (scripts/release.sh does both).
+# installers go in beside them, its extension packages in extension/, its policy templates
+# in policies/. Builds nothing: run it on a finished build (scripts/release.sh does both).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$(cd "$1" && pwd)"
@@ -32,6 +32,20 @@ cp "$root"/install/*.reg "$stage/"
 cp "$root/docs/INSTALL.md" "$stage/INSTALL.md"
 # The same guide for Notepad on older Windows, which shows LF-only text on one line.
 sed 's/\r*$/\r/' "$root/docs/INSTALL.md" > "$stage/INSTALL.txt"
+
+# --- The extension for the bridge: store packages, update manifest, policy templates ---
+extension="$build/extension"
+for dir in chromium-store firefox policies self-hosted; do
+  [ -d "$extension/$dir" ] || { echo "package: $extension/$dir is missing; build the extension first" >&2; exit 1; }
+done
+ext_version="$(node -p "require('$extension/firefox/manifest.json').version")"
+mkdir "$stage/extension" "$stage/policies"
+# Each store takes a zip with the manifest at its top.
+(cd "$extension/chromium-store" && zip -q -X -D -r "$stage/extension/tarvx-extension-chromium-$ext_version.zip" -- *)
+(cd "$extension/firefox" && zip -q -X -D -r "$stage/extension/tarvx-extension-firefox-$ext_version.zip" -- *)
+cp "$extension/self-hosted/chromium-update-manifest.xml" "$stage/extension/"
+cp "$extension"/policies/* "$stage/policies/"
+# --- end of the extension's block ---
 
 mkdir -p "$(dirname "$zip")"
 rm -f "$zip"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Usage: release.sh [build-dir]   (default: build)
-# Builds what is shipped (the plug-in and tarvx-diag.exe, and the 64-bit plug-in in
-# <build-dir>/x64; the bridge's installers from both trees) in the Release configuration,
+# Builds what is shipped (the plug-in and tarvx-diag.exe, the 64-bit plug-in in
+# <build-dir>/x64, the bridge's installers from both trees, the extension and its policy
+# templates) in the Release configuration,
 # packs <build-dir>/npTARVX-<version>.zip and checks what the package holds.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -24,6 +25,8 @@ fi
 cmake --build "$build" --target npTARVX tarvx-diag
 # The bridge's installers: x86 and per-user from this tree, x64 from the 64-bit one.
 cmake --build "$build" --target bridge_msi
+# The bridge's extension packages and policy templates (<build>/extension).
+cmake --build "$build" --target extension
 if [ ! -f "$build/x64/CMakeCache.txt" ]; then
   cmake -S "$root" -B "$build/x64" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release

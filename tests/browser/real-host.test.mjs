@@ -6,19 +6,20 @@
 import assert from 'node:assert/strict';
 import { after, afterEach, before, beforeEach, describe, test } from 'node:test';
 import { setTimeout as sleep } from 'node:timers/promises';
-import { allowInPopup, popupFor } from './support/browsers.mjs';
+import { allowInPopup, waitForHostRunning } from './support/browsers.mjs';
 import { processAlive } from './support/fakeHostControl.mjs';
 import { Fixture } from './support/fixture.mjs';
-import { realHostUnavailable } from './support/realHostControl.mjs';
+import { recordCalls } from './support/pageCalls.mjs';
+import {
+  CARD_5555_BROKEN_CHECK_REPORT as CARD_5555_BROKEN_CHECK,
+  CARD_5555_REPORT as CARD_5555,
+  realHostUnavailable,
+} from './support/realHostControl.mjs';
 import { waitUntil } from './support/wait.mjs';
 
 const BROWSERS = (process.env.TARVX_BROWSERS ?? 'chromium,firefox').split(',');
 const SAMPLE = '/examples/card-reader.html';
 const RECORDER = '/pages/recorder.html';
-// Card 5555 as the reader sends it (shift 3), and the same report with one bit of its
-// check value flipped: the only difference between the two.
-const CARD_5555 = '000102008D10F853C3C7C7C77E6142C203';
-const CARD_5555_BROKEN_CHECK = '000102008D10F853C3C7C7C7766142C203';
 
 const calls = (tab) => tab.evaluate(() => window.calls);
 const waitForCalls = (tab, count) => tab.waitFor((n) => window.calls.length >= n, count);
@@ -39,17 +40,7 @@ for (const browser of BROWSERS) {
       const url = f.allowed.url(path);
       const tab = await f.session.openTab(url);
       tabs.push(tab);
-      const popup = await popupFor(f.session, url);
-      try {
-        await waitUntil(async () => {
-          const text = await popup.evaluate(() => document.getElementById('host').textContent);
-          if (text.startsWith('Reader program running.')) return true;
-          await popup.goto(await popup.evaluate(() => location.href));
-          return false;
-        }, 15000, 'the popup to say the host runs');
-      } finally {
-        await popup.close();
-      }
+      await waitForHostRunning(f.session, url);
       return tab;
     };
 
@@ -81,14 +72,7 @@ for (const browser of BROWSERS) {
       const tab = await open(SAMPLE);
       await f.host.waitForStarts(1);
       await waitForPicture(tab, 'idle');
-      // Every call the page gets, in order, without changing the page.
-      await tab.evaluate(() => {
-        window.calls = [];
-        for (const name of ['CardReaded', 'DeviceChanged']) {
-          const own = window[name];
-          window[name] = (n) => { window.calls.push([name, n]); own(n); };
-        }
-      });
+      await recordCalls(tab);
 
       await f.host.plugIn();
       await tab.waitFor(() => document.getElementById('state').textContent === 'a device was plugged in');

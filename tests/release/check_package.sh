@@ -3,8 +3,10 @@
 # The release package holds exactly the plug-in and the diagnostics program of this
 # build, the 64-bit plug-in of <build-dir>/x64 as x64/npTARVX.dll, the sample page, the
 # registry files with Windows line ends, the bridge's installers of both trees (each
-# checked as tests/installer checks the built ones), and the guide as INSTALL.md and as
-# INSTALL.txt with Windows line ends; nothing else, no directory entries.
+# checked as tests/installer checks the built ones), the guide as INSTALL.md and as
+# INSTALL.txt with Windows line ends, and the bridge's extension packages and policy
+# templates (checked in detail by check_extension_packages.mjs); nothing else, no
+# directory entries.
 set -u
 root="$1"; build="$2"; zip="$3"
 status=0
@@ -18,9 +20,20 @@ bridge_msis=("tarvx-bridge-$version-x64.msi|$build/x64/installer/tarvx-bridge-$v
              "tarvx-bridge-$version-x86.msi|$build/installer/tarvx-bridge-$version-x86.msi|x86|$build/bin/tarvx-host.exe"
              "tarvx-bridge-$version-user.msi|$build/installer/tarvx-bridge-$version-user.msi|user|$build/bin/tarvx-host.exe")
 
+# --- The extension's entries ---
+ext_version="$(node -p "require('$root/extension/manifest.json').version")"
+extension_entries() {
+  printf 'extension/%s\n' "tarvx-extension-chromium-$ext_version.zip" "tarvx-extension-firefox-$ext_version.zip" \
+    chromium-update-manifest.xml
+  printf 'policies/%s\n' chrome-edge-allowed-origins.reg chrome-edge-remove-allowed-origins.reg \
+    chromium-linux-policy.json firefox-policies.json
+}
+# --- end of the extension's entries ---
+
 expected="$( { printf '%s\n' npTARVX.dll x64/npTARVX.dll tarvx-diag.exe card-reader.html INSTALL.md INSTALL.txt
                for msi in "${bridge_msis[@]}"; do echo "${msi%%|*}"; done
-               for reg in "$root"/install/*.reg; do basename "$reg"; done; } | sort)"
+               for reg in "$root"/install/*.reg; do basename "$reg"; done
+               extension_entries; } | sort)"
 actual="$(unzip -Z1 "$zip" | sort)"
 if [ "$actual" != "$expected" ]; then
   fail "the package holds:"; echo "$actual" | sed 's/^/  /'
@@ -78,6 +91,10 @@ for reg in "$root"/install/*.reg; do
     register-*) [ -f "$root/install/un$name" ] || fail "$name has no un$name" ;;
   esac
 done
+
+# --- The extension's packages and templates ---
+node "$root/tests/release/check_extension_packages.mjs" "$root" "$build" "$out" || status=1
+# --- end of the extension's checks ---
 
 if [ -f "$out/INSTALL.txt" ]; then
   all_lines_crlf "$out/INSTALL.txt" || fail "INSTALL.txt has lines without CR LF"

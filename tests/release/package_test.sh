@@ -1,9 +1,51 @@
 #!/usr/bin/env bash
 # Usage: package_test.sh <source-dir> <build-dir> <work-dir>
-# Packs this build as the release does, into <work-dir>, and checks the package.
+# Packs this build as the release does, into <work-dir>, and checks the package; then
+# shows that the extension's checks catch what they are for.
 set -u
 root="$1"; build="$2"; work="$3"
 zip="$work/npTARVX-package-test.zip"
 rm -f "$zip"
 bash "$root/scripts/package.sh" "$build" "$zip" || exit 1
 bash "$root/tests/release/check_package.sh" "$root" "$build" "$zip"
+status=$?
+
+# The extension's checks against the faults they exist to catch: each row spoils one thing
+# in a copy of the unpacked package, and the check must fail naming it.
+ext_version="$(node -p "require('$root/extension/manifest.json').version")"
+chromium_zip="extension/tarvx-extension-chromium-$ext_version.zip"
+firefox_zip="extension/tarvx-extension-firefox-$ext_version.zip"
+# shellcheck disable=SC2317  # in_zip and set_field are called from the rows, through eval
+in_zip() {  # <zip> <command...>: runs the command inside the unpacked zip, then packs it again
+  local zip="$1" dir; shift
+  dir="$(mktemp -d)"
+  unzip -q "$zip" -d "$dir" && (cd "$dir" && "$@") && rm "$zip" && (cd "$dir" && zip -q -X -D -r "$zip" -- .)
+  rm -rf "$dir"
+}
+# shellcheck disable=SC2317
+set_field() { node -e "const f='manifest.json';const m=JSON.parse(require('fs').readFileSync(f));$1;require('fs').writeFileSync(f,JSON.stringify(m))"; }
+faults=(
+  "a key in the Chromium manifest|the manifest has a key|in_zip \$unpacked/$chromium_zip set_field \"m.key='MIIB'\""
+  "a stray file in the Firefox zip|holds .DS_Store|in_zip \$unpacked/$firefox_zip touch .DS_Store"
+  "another gecko id|firefox: gecko id other@example|in_zip \$unpacked/$firefox_zip set_field \"m.browser_specific_settings.gecko.id='other@example'\""
+  "an older version|version 0.9|in_zip \$unpacked/$chromium_zip set_field \"m.version='0.9'\""
+  "a policy for another id|chromium-linux-policy.json differs|sed -i s/dbmpofebjddfgkppjlaecahjlgmnjlhg/aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa/ \$unpacked/policies/chromium-linux-policy.json"
+  "a .reg with Unix line ends|is not a regedit file|sed -i 's/\r\$//' \$unpacked/policies/chrome-edge-allowed-origins.reg"
+  "the update manifest missing|chromium-update-manifest.xml is missing|rm \$unpacked/extension/chromium-update-manifest.xml"
+)
+base="$(mktemp -d)"
+unzip -q "$zip" 'extension/*' 'policies/*' -d "$base"
+for row in "${faults[@]}"; do
+  IFS='|' read -r what message spoil <<<"$row"
+  unpacked="$(mktemp -d)"
+  cp -r "$base"/. "$unpacked"
+  eval "$spoil"
+  out="$(node "$root/tests/release/check_extension_packages.mjs" "$root" "$build" "$unpacked")"
+  if [ $? -ne 1 ] || ! grep -qF "$message" <<<"$out"; then
+    echo "FAIL: the extension check let $what pass (expected '$message'):"; echo "$out"
+    status=1
+  fi
+  rm -rf "$unpacked"
+done
+rm -rf "$base"
+exit $status

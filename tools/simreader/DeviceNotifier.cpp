@@ -12,7 +12,10 @@
 namespace {
 
 // How long one window may take over one notification before the next window gets its
-// turn; a window whose thread has stopped answering altogether is skipped at once.
+// turn. Not SMTO_ABORTIFHUNG: Wine calls a thread hung when it has read no message for
+// 5 s and is not waiting on its queue at that moment, which an idle host busy with the
+// end of its listening (the unplug that this very notification announces) is; the
+// notification was then dropped. A window whose process is gone is forgotten below.
 constexpr UINT kReceiverMilliseconds = 5000;
 
 // The structure with the path stored inline: it grows with the name, and its size says so.
@@ -105,7 +108,7 @@ void DeviceNotifier::Deliver(const Notification& notification) {
     }
     DWORD_PTR result = 0;
     if (!SendMessageTimeoutA(registration.window, WM_DEVICECHANGE, notification.event,
-                             reinterpret_cast<LPARAM>(broadcast.data()), SMTO_ABORTIFHUNG, kReceiverMilliseconds,
+                             reinterpret_cast<LPARAM>(broadcast.data()), SMTO_NORMAL, kReceiverMilliseconds,
                              &result) &&
         GetLastError() == ERROR_INVALID_WINDOW_HANDLE) {
       Forget(registration.window);

@@ -140,6 +140,24 @@ export async function popupFor(session, url) {
   return popup;
 }
 
+/**
+ * Waits until the popup, aimed at the page at url, says the host runs: by then the host
+ * has sent its hello (and registered for device notifications).
+ */
+export async function waitForHostRunning(session, url) {
+  const popup = await popupFor(session, url);
+  try {
+    await waitUntil(async () => {
+      const text = await popup.evaluate(() => document.getElementById('host').textContent);
+      if (text.startsWith('Reader program running.')) return true;
+      await popup.goto(await popup.evaluate(() => location.href));
+      return false;
+    }, TIMEOUT, 'the popup to say the host runs');
+  } finally {
+    await popup.close();
+  }
+}
+
 /** Allows the origin of the page at url by clicking in the popup, as a user would. */
 export async function allowInPopup(session, url) {
   const popup = await popupFor(session, url);

@@ -1,7 +1,10 @@
-// Machine-wide policy files that give the extension its managed list of origins. Written
-// for one test and put back as they were afterwards; tests using them must not overlap.
+// Machine-wide policy files that give the extension its managed list of origins, in the
+// forms the release ships as templates (extension/policies.mjs makes both). Written for one
+// test and put back as they were afterwards, also when the test run is interrupted; tests
+// using them must not overlap.
 import { existsSync, mkdirSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { dirname } from 'node:path';
+import { chromiumLinuxPolicy, firefoxPolicies } from '../../../extension/policies.mjs';
 import { IDS } from './browsers.mjs';
 
 const FILES = {
@@ -9,11 +12,15 @@ const FILES = {
   firefox: '/etc/firefox/policies/policies.json',
 };
 
-function policy(browser, origins) {
-  const settings = { allowedOrigins: origins };
-  return browser === 'chromium'
-    ? { '3rdparty': { extensions: { [IDS.chromium]: settings } } }
-    : { policies: { '3rdparty': { Extensions: { [IDS.firefox]: settings } } } };
+const policy = (browser, origins) =>
+  (browser === 'chromium' ? chromiumLinuxPolicy(IDS, origins) : firefoxPolicies(IDS, origins));
+
+// Restores still owed, run on the way out when a test did not get to run its own.
+const pending = new Set();
+const restoreAll = () => { for (const restore of [...pending]) restore(); };
+process.once('exit', restoreAll);
+for (const signal of ['SIGINT', 'SIGTERM']) {
+  process.once(signal, () => { restoreAll(); process.exit(128 + (signal === 'SIGINT' ? 2 : 15)); });
 }
 
 /** Writes the policy; returns a function that restores what was there before. */
@@ -23,8 +30,8 @@ export function writePolicy(browser, origins) {
   const created = [];
   for (let dir = dirname(file); !existsSync(dir); dir = dirname(dir)) created.unshift(dir);
   mkdirSync(dirname(file), { recursive: true });
-  writeFileSync(file, JSON.stringify(policy(browser, origins)));
-  return () => {
+  const restore = () => {
+    if (!pending.delete(restore)) return;
     if (before) {
       writeFileSync(file, before);
       return;
@@ -32,4 +39,7 @@ export function writePolicy(browser, origins) {
     rmSync(file, { force: true });
     for (const dir of created.reverse()) rmSync(dir, { recursive: true, force: true });
   };
+  pending.add(restore);
+  writeFileSync(file, JSON.stringify(policy(browser, origins)));
+  return restore;
 }

@@ -18,6 +18,11 @@ export const REAL_HOST_PATH = join(ROOT, 'tests/browser/real-host/tarvx-host.sh'
 const SIMREADER = join(ROOT, 'scripts/simreader.sh');
 const run = promisify(execFile);
 
+// Card 5555 as the reader sends it (shift 3), and the same report with one bit of its
+// check value flipped: the only difference between the two.
+export const CARD_5555_REPORT = '000102008D10F853C3C7C7C77E6142C203';
+export const CARD_5555_BROKEN_CHECK_REPORT = '000102008D10F853C3C7C7C7766142C203';
+
 /** Why the real host cannot run on this machine at all, or null when it can. */
 export function realHostUnavailable() {
   return existsSync('/usr/lib/wine/wine64') ? null : '64-bit Wine is not installed';

@@ -1,0 +1,69 @@
+// The administrator's allow-list (the extension's managed storage, `allowedOrigins`) in each
+// form a browser reads its policies from. build.mjs writes them as the release's templates;
+// the browser tests write the Linux forms with their own origins. Both go through here so
+// that the ids and key paths in the templates are the ones the tests exercised.
+
+/** The origin the templates carry until an administrator puts the real ones in. */
+export const EXAMPLE_ORIGINS = ['https://shop.example'];
+
+const REGISTRY_ROOTS = {
+  Chrome: 'HKEY_LOCAL_MACHINE\\SOFTWARE\\Policies\\Google\\Chrome',
+  Edge: 'HKEY_LOCAL_MACHINE\\SOFTWARE\\Policies\\Microsoft\\Edge',
+};
+
+const settings = (origins) => ({ allowedOrigins: [...origins] });
+
+/** Chromium on Linux: a file in /etc/chromium/policies/managed/. */
+export function chromiumLinuxPolicy(ids, origins) {
+  return { '3rdparty': { extensions: { [ids.chromium]: settings(origins) } } };
+}
+
+/** Firefox: the part of policies.json that gives the add-on its managed storage. */
+export function firefoxPolicies(ids, origins) {
+  return { policies: { '3rdparty': { Extensions: { [ids.firefox]: settings(origins) } } } };
+}
+
+const regString = (text) => `"${text.replace(/\\/g, '\\\\').replace(/"/g, '\\"')}"`;
+const crlf = (lines) => `${lines.join('\r\n')}\r\n`;
+
+// Chrome and Edge read an extension's policy from <root>\3rdparty\extensions\<id>\policy,
+// a list as a key of its own whose values "1", "2", ... are the items.
+function policyKey(browser, id) {
+  return `${REGISTRY_ROOTS[browser]}\\3rdparty\\extensions\\${id}\\policy`;
+}
+
+/** Chrome and Edge on Windows: a .reg file for regedit, with Windows line ends. */
+export function chromeEdgeRegistry(ids, origins) {
+  const lines = ['Windows Registry Editor Version 5.00', ''];
+  lines.push('; The card reader extension: origins whose pages get cards without asking the user.');
+  lines.push('; Replace the origins below with your own (scheme, host and port), one value each.');
+  for (const browser of Object.keys(REGISTRY_ROOTS)) {
+    lines.push('', `; ${browser}`);
+    // The list's key is deleted first so that origins left from an earlier list go.
+    lines.push(`[-${policyKey(browser, ids.chromium)}\\allowedOrigins]`);
+    lines.push(`[${policyKey(browser, ids.chromium)}\\allowedOrigins]`);
+    origins.forEach((origin, i) => lines.push(`"${i + 1}"=${regString(origin)}`));
+  }
+  return crlf(lines);
+}
+
+/** Undoes chromeEdgeRegistry: the extension's whole policy key, for both browsers. */
+export function chromeEdgeRegistryRemoval(ids) {
+  const lines = ['Windows Registry Editor Version 5.00', ''];
+  lines.push('; Removes the card reader extension\'s policy (its allowed origins) from Chrome and Edge.');
+  for (const browser of Object.keys(REGISTRY_ROOTS)) {
+    lines.push(`[-${REGISTRY_ROOTS[browser]}\\3rdparty\\extensions\\${ids.chromium}]`);
+  }
+  return crlf(lines);
+}
+
+/** Every template by its file name in the release's policies/ folder. */
+export function policyTemplates(ids, origins = EXAMPLE_ORIGINS) {
+  const json = (value) => `${JSON.stringify(value, null, 2)}\n`;
+  return {
+    'chrome-edge-allowed-origins.reg': chromeEdgeRegistry(ids, origins),
+    'chrome-edge-remove-allowed-origins.reg': chromeEdgeRegistryRemoval(ids),
+    'firefox-policies.json': json(firefoxPolicies(ids, origins)),
+    'chromium-linux-policy.json': json(chromiumLinuxPolicy(ids, origins)),
+  };
+}
