@@ -2,6 +2,7 @@
 // the one source in this folder:
 //   node build.mjs --pictures <dir with status_idle.png, status_listening.png>
 //                  --out <dir> --host-path <absolute path of the host or its wrapper>
+//                  [--project-version <the project's version, which manifest.json must carry>]
 // <out>/chromium and <out>/firefox are unpacked extensions; <out>/hosts/{chromium,firefox}
 // hold com.tarvo.usbicreader.json for each browser. For the release: <out>/chromium-store
 // (the Chromium package without its `key`, which the Chrome Web Store refuses),
@@ -18,7 +19,12 @@ const PICTURES = ['idle', 'listening'];
 const source = new URL('.', import.meta.url).pathname;
 
 const { values: args } = parseArgs({
-  options: { pictures: { type: 'string' }, out: { type: 'string' }, 'host-path': { type: 'string' } },
+  options: {
+    pictures: { type: 'string' },
+    out: { type: 'string' },
+    'host-path': { type: 'string' },
+    'project-version': { type: 'string' },
+  },
 });
 for (const name of ['pictures', 'out', 'host-path']) {
   if (!args[name]) throw new Error(`build.mjs: --${name} is required`);
@@ -27,6 +33,10 @@ if (!isAbsolute(args['host-path'])) throw new Error('build.mjs: --host-path must
 
 const manifest = readSourceManifest();
 const ids = extensionIds(manifest);
+// The extension ships beside the DLL, the host and the installers under one version.
+if (args['project-version'] && manifest.version !== args['project-version']) {
+  throw new Error(`build.mjs: manifest.json has version ${manifest.version}, the project ${args['project-version']}; make them equal`);
+}
 
 function chromiumManifest() {
   const m = structuredClone(manifest);
