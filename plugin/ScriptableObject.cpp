@@ -2,7 +2,7 @@
 
 #include <new>
 
-ScriptablePluginObjectBase::ScriptablePluginObjectBase(NPP instance) : npp(instance) {}
+ScriptablePluginObjectBase::ScriptablePluginObjectBase(NPP instance) : NPObject{}, npp(instance) {}
 
 ScriptablePluginObjectBase::~ScriptablePluginObjectBase() = default;
 
