@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Usage: shellcheck.sh
-# shellcheck on every tracked shell script (*.sh and the extensionless ones that start
+# Runs shellcheck on every tracked shell script (*.sh and the extensionless ones that start
 # with a shell's #!), following sourced files. Findings are fixed, or disabled in place
 # with the reason on the same line.
 set -euo pipefail
