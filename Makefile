@@ -41,3 +41,13 @@ bench:
 # back to their baseline and every card right, under Wine; prints a table (scripts/soak.sh).
 soak:
 	@bash scripts/soak.sh $(BUILD)
+
+.PHONY: format lint
+# Formats the C/C++ sources with clang-format (.clang-format); the test command checks it.
+format:
+	@bash scripts/format.sh
+# clang-tidy (.clang-tidy) on the product code and shellcheck on every script, as in the
+# test command; needs a configured build (make build).
+lint:
+	@bash scripts/lint.sh $(BUILD)
+	@bash scripts/shellcheck.sh

@@ -1,6 +1,7 @@
 #include "bridge/DeviceWindow.h"
 
 #include "win32/Exceptions.h"
+#include "win32/IntegerPointer.h"
 
 namespace {
 
@@ -38,11 +39,11 @@ void DeviceWindow::PumpMessages() {
 
 LRESULT CALLBACK DeviceWindow::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) {
-    const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+    const auto* create = kelmar::Win32::PointerFromInteger<const CREATESTRUCTA*>(lParam);
     SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
   } else if (message == WM_DEVICECHANGE) {
-    if (auto* receiver = reinterpret_cast<IDeviceChangeReceiver*>(GetWindowLongPtrA(window, GWLP_USERDATA))) {
-      receiver->OnDeviceChange(wParam, reinterpret_cast<const DEV_BROADCAST_HDR*>(lParam));
+    if (auto* receiver = kelmar::Win32::PointerFromInteger<IDeviceChangeReceiver*>(GetWindowLongPtrA(window, GWLP_USERDATA))) {
+      receiver->OnDeviceChange(wParam, kelmar::Win32::PointerFromInteger<const DEV_BROADCAST_HDR*>(lParam));
     }
     return TRUE;  // grants the queries among these events (removal may go ahead)
   }

@@ -8,6 +8,7 @@
 #include "bridge/JsonMessage.h"
 #include "win32/Event.h"
 #include "win32/Exceptions.h"
+#include "win32/IntegerPointer.h"
 
 struct InputReader::Shared {
   explicit Shared(HANDLE source) : input(source), ended(false) {}
@@ -43,7 +44,7 @@ InputReader::InputReader(HANDLE input) : m_shared(std::make_shared<Shared>(input
     throw kelmar::Win32::CWin32Exception("InputReader::InputReader() - _beginthreadex", static_cast<DWORD>(errno));
   }
   static_cast<void>(threadShare.release());  // the thread owns it now
-  m_thread.Reset(reinterpret_cast<HANDLE>(thread));
+  m_thread.Reset(kelmar::Win32::PointerFromInteger<HANDLE>(thread));
 }
 
 InputReader::~InputReader() { CancelSynchronousIo(m_thread.Get()); }

@@ -16,7 +16,7 @@ void EvaluateInPage(NPP npp, const std::string& script) {
   NPString text{script.c_str(), static_cast<std::uint32_t>(script.size())};
   // A browser that fails early may leave the result as it was; releasing it must then
   // find nothing to free.
-  NPVariant result;
+  NPVariant result{};
   SetVoidVariant(result);
   NPN_Evaluate(npp, window, &text, &result);
   NPN_ReleaseVariantValue(&result);

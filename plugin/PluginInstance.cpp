@@ -9,12 +9,13 @@
 #include "plugin/ScriptableObject.h"
 #include "reader/UsbICReaderManager.h"
 #include "win32/CriticalSection.h"
+#include "win32/IntegerPointer.h"
 
 namespace {
 
 // The pointer-sized window fields; on 32-bit Windows these are SetWindowLongA's own.
 WNDPROC SetWindowProcedure(HWND window, WNDPROC procedure) {
-  return reinterpret_cast<WNDPROC>(SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(procedure)));
+  return kelmar::Win32::PointerFromInteger<WNDPROC>(SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(procedure)));
 }
 
 }  // namespace

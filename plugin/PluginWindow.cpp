@@ -8,11 +8,12 @@
 #include "reader/DeviceEvents.h"
 #include "reader/UsbICReaderManager.h"
 #include "res/ResourceIds.h"
+#include "win32/IntegerPointer.h"
 
 namespace {
 
 CPluginInstance* InstanceOf(HWND window) {
-  return reinterpret_cast<CPluginInstance*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  return kelmar::Win32::PointerFromInteger<CPluginInstance*>(GetWindowLongPtrA(window, GWLP_USERDATA));
 }
 
 // BeginPaint and EndPaint as one scope, so the paint ends however the drawing does.
@@ -91,7 +92,7 @@ LRESULT CALLBACK PluginWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
         break;
       case WM_DEVICECHANGE:
         if (CPluginInstance* instance = InstanceOf(window)) {
-          OnDeviceChange(window, wParam, reinterpret_cast<const DEV_BROADCAST_HDR*>(lParam), *instance);
+          OnDeviceChange(window, wParam, kelmar::Win32::PointerFromInteger<const DEV_BROADCAST_HDR*>(lParam), *instance);
         }
         break;
       case WM_CARD_READ:

@@ -2,7 +2,7 @@
 
 #include <new>
 
-ScriptablePluginObjectBase::ScriptablePluginObjectBase(NPP instance) : npp(instance) {}
+ScriptablePluginObjectBase::ScriptablePluginObjectBase(NPP instance) : NPObject{}, npp(instance) {}
 
 ScriptablePluginObjectBase::~ScriptablePluginObjectBase() = default;
 
@@ -38,8 +38,9 @@ bool ScriptablePluginObject::GetProperty(NPIdentifier, NPVariant* result) {
 namespace {
 
 // The NPObject sits inside the C++ object (behind its vtable pointer), so the two
-// pointers differ: convert only with static_cast, in both directions.
-ScriptablePluginObjectBase* Self(NPObject* object) { return static_cast<ScriptablePluginObjectBase*>(object); }
+// pointers differ: convert only with static_cast, in both directions. The browser calls
+// with the object it allocated, never null: a reference cast needs no null test.
+ScriptablePluginObjectBase& Self(NPObject* object) { return static_cast<ScriptablePluginObjectBase&>(*object); }
 
 NPObject* NP_CDECL Allocate(NPP npp, NPClass*) {
   // The plug-in's own allocator; the header fields are the browser's to fill.
@@ -47,40 +48,40 @@ NPObject* NP_CDECL Allocate(NPP npp, NPClass*) {
 }
 
 void NP_CDECL Deallocate(NPObject* object) {
-  if (object != nullptr) delete Self(object);
+  if (object != nullptr) delete &Self(object);
 }
 
-void NP_CDECL InvalidateObject(NPObject* object) { Self(object)->Invalidate(); }
+void NP_CDECL InvalidateObject(NPObject* object) { Self(object).Invalidate(); }
 
-bool NP_CDECL HasMethod(NPObject* object, NPIdentifier name) { return Self(object)->HasMethod(name); }
+bool NP_CDECL HasMethod(NPObject* object, NPIdentifier name) { return Self(object).HasMethod(name); }
 
 bool NP_CDECL Invoke(NPObject* object, NPIdentifier name, const NPVariant* args, std::uint32_t argCount,
                      NPVariant* result) {
-  return Self(object)->Invoke(name, args, argCount, result);
+  return Self(object).Invoke(name, args, argCount, result);
 }
 
 bool NP_CDECL InvokeDefault(NPObject* object, const NPVariant* args, std::uint32_t argCount, NPVariant* result) {
-  return Self(object)->InvokeDefault(args, argCount, result);
+  return Self(object).InvokeDefault(args, argCount, result);
 }
 
-bool NP_CDECL HasProperty(NPObject* object, NPIdentifier name) { return Self(object)->HasProperty(name); }
+bool NP_CDECL HasProperty(NPObject* object, NPIdentifier name) { return Self(object).HasProperty(name); }
 
 bool NP_CDECL GetProperty(NPObject* object, NPIdentifier name, NPVariant* result) {
-  return Self(object)->GetProperty(name, result);
+  return Self(object).GetProperty(name, result);
 }
 
 bool NP_CDECL SetProperty(NPObject* object, NPIdentifier name, const NPVariant* value) {
-  return Self(object)->SetProperty(name, value);
+  return Self(object).SetProperty(name, value);
 }
 
-bool NP_CDECL RemoveProperty(NPObject* object, NPIdentifier name) { return Self(object)->RemoveProperty(name); }
+bool NP_CDECL RemoveProperty(NPObject* object, NPIdentifier name) { return Self(object).RemoveProperty(name); }
 
 bool NP_CDECL Enumerate(NPObject* object, NPIdentifier** names, std::uint32_t* count) {
-  return Self(object)->Enumerate(names, count);
+  return Self(object).Enumerate(names, count);
 }
 
 bool NP_CDECL Construct(NPObject* object, const NPVariant* args, std::uint32_t argCount, NPVariant* result) {
-  return Self(object)->Construct(args, argCount, result);
+  return Self(object).Construct(args, argCount, result);
 }
 
 }  // namespace

@@ -2,8 +2,10 @@
 # Usage: run-tests.sh <build-dir>   (inside scripts/with-wine.sh; scripts/test.sh calls it)
 # CTest on the 32-bit build (with the native tests), then on the 64-bit build. On a machine
 # that cannot start 32-bit programs (TARVX_NO_WIN32, set by with-wine.sh) the 32-bit Wine
-# suites cannot run: that is said loudly, and the rest runs.
+# suites cannot run: that is said loudly, and the rest runs. Then the code checks (format, the
+# scripts' shellcheck, clang-tidy) and the debug leg, each timed.
 set -uo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$1"
 ctest_args=(--output-on-failure --timeout 600 -j 2)
 
@@ -20,4 +22,21 @@ else
 fi
 echo "== 64-bit build"
 ctest --test-dir "$build/x64" "${ctest_args[@]}" || rc=1
+
+# Each check says what failed and names the files; the seconds show what it costs.
+step() {
+  local name="$1" start=$SECONDS
+  shift
+  echo "== $name"
+  if "$@"; then
+    echo "   $name: passed in $((SECONDS - start)) s"
+  else
+    echo "   $name: FAILED in $((SECONDS - start)) s"
+    rc=1
+  fi
+}
+step "format" bash "$root/scripts/format.sh" --check
+step "shellcheck" bash "$root/scripts/shellcheck.sh"
+step "clang-tidy" bash "$root/scripts/lint.sh" "$build"
+step "debug leg" bash "$root/scripts/debug-tests.sh" "$build" --test
 exit $rc

@@ -20,6 +20,7 @@ if reason=$(win32_unavailable_reason); then
   echo "soak: $reason; running the 64-bit build's soak under 64-bit Wine"
   bin="$build/x64/bin"; runner="$root/scripts/wine64-exec.sh"
 fi
+# shellcheck disable=SC2016 # $1 and $@ are the inner shell's
 exec "$root/scripts/with-wine.sh" "$build" \
   bash -c 'cd "$1" && shift && exec "$@"' soak "$bin" \
   "$runner" "$bin/plugin_soak.exe" "$@"

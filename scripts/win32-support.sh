@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the scripts that run Windows programs. Some virtual machines run only 64-bit
 # programs: their kernels refuse every 32-bit one ("Exec format error"), Wine's 32-bit
 # loader included. win32_unavailable_reason prints why 32-bit Windows programs cannot run

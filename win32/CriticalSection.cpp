@@ -3,7 +3,7 @@
 namespace kelmar {
 namespace Win32 {
 
-CCriticalSection::CCriticalSection() { InitializeCriticalSection(&m_section); }
+CCriticalSection::CCriticalSection() : m_section{} { InitializeCriticalSection(&m_section); }
 
 CCriticalSection::~CCriticalSection() { DeleteCriticalSection(&m_section); }
 

@@ -5,6 +5,7 @@
 #include <cerrno>
 
 #include "win32/Exceptions.h"
+#include "win32/IntegerPointer.h"
 
 namespace kelmar {
 namespace Win32 {
@@ -34,7 +35,7 @@ void CThread::Start() {
 
   unsigned threadId = 0;
   const uintptr_t handle = _beginthreadex(nullptr, 0, &CThread::ThreadEntry, this, 0, &threadId);
-  m_thread = reinterpret_cast<HANDLE>(handle);
+  m_thread = kelmar::Win32::PointerFromInteger<HANDLE>(handle);
   if (m_thread == nullptr) {
     throw CWin32Exception("CThread::Start() - _beginthreadex", static_cast<DWORD>(errno));
   }

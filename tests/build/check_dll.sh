@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# shellcheck disable=SC2001 # sed prefixes every line of a multi-line text; ${//} would not
 # Usage: check_dll.sh <objdump> <win32|win64> <binary>
 # A shipped binary must be PE32 for i386 (win32) or PE32+ for x86-64 (win64) and import
 # only system DLLs: no MinGW runtime (libstdc++, libgcc, libwinpthread) may be needed on
@@ -15,7 +16,7 @@ echo "$headers" | grep -q "file format $format\$" || { echo "not $format:"; echo
 # The optional header's magic tells PE32 (010b) from PE32+ (020b) whatever the machine.
 got_magic="$("$objdump" -p "$dll" | awk '/^Magic/ {print $2; exit}')"
 [ "$got_magic" = "$magic" ] || { echo "optional header magic $got_magic, expected $magic"; exit 1; }
-imports="$("$objdump" -p "$dll" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sort -u)"
+imports="$("$objdump" -p "$dll" | sed -n 's/^\s*DLL Name: //p' | tr '[:upper:]' '[:lower:]' | sort -u)"
 echo "imports:"; echo "$imports" | sed 's/^/  /'
 allowed="^(kernel32|user32|gdi32|hid|setupapi|msvcrt|advapi32|ntdll)\.dll$"
 bad="$(echo "$imports" | grep -Ev "$allowed" || true)"

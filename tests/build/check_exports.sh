@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# shellcheck disable=SC2001 # sed prefixes every line of a multi-line text; ${//} would not
 # Usage: check_exports.sh <objdump> <win32|win64> <dll>
 # Browsers look the plug-in's entry points up by their plain names: the DLL must export
 # exactly NP_GetEntryPoints, NP_Initialize and NP_Shutdown, undecorated. A 32-bit browser
@@ -31,6 +32,7 @@ returns_of() {
 status=0
 for i in "${!names[@]}"; do
   name="${names[$i]}"
+  # shellcheck disable=SC2016 # the $0x4 is objdump's text, not a variable
   case "$arch:$name" in
     win32:NP_GetEntryPoints|win32:NP_Initialize) want='ret $0x4' ;;
     *) want='ret' ;;

@@ -23,8 +23,10 @@ for dll in hid.dll setupapi.dll; do
   for binary in "$@"; do
     needed="$(imports_from "$binary" "$dll")"
     missing="$(comm -23 <(echo "$needed" | sed '/^$/d') <(echo "$available"))"
+    # shellcheck disable=SC2086,SC2116 # unquoted on purpose: joins the names onto one line
     echo "$(basename "$binary") imports from $dll: $(echo $needed)"
     if [ -n "$missing" ]; then
+      # shellcheck disable=SC2086,SC2116 # unquoted on purpose: joins the names onto one line
       echo "  missing from the stand-in: $(echo $missing)"
       status=1
     fi

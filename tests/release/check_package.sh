@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# shellcheck disable=SC2001 # sed prefixes every line of a multi-line text; ${//} would not
 # Usage: check_package.sh <source-dir> <build-dir> <zip>
 # The release package holds exactly the plug-in and the diagnostics program of this
 # build, the 64-bit plug-in of <build-dir>/x64 as x64/npTARVX.dll, the sample page, the
