@@ -27,7 +27,6 @@ for e in json.load(open(src)):
            [a for a in args[1:] if a not in drop]
     entries.append({"directory": e["directory"], "file": e["file"], "command": shlex.join(args)})
 json.dump(entries, open(dst, "w"), indent=1)
-print(len(entries))
 PY
 clang_tidy="$(command -v clang-tidy-14 || command -v clang-tidy)"
 python3 -c 'import json,sys; print("\n".join(e["file"] for e in json.load(open(sys.argv[1]))))' \

@@ -13,6 +13,7 @@ set -u
 root="$1"; variant="$2"; msi="$3"; host="$4"; version="$5"; work="$6"; W="$7"; mode="$8"; diag="$9"
 status=0
 fail() { echo "FAIL: $*"; status=1; }
+indent() { sed 's/^/  /'; }
 product='Tarvo USB IC-card reader bridge'
 host_name=com.tarvo.usbicreader
 keys=('Software\Google\Chrome\NativeMessagingHosts' 'Software\Microsoft\Edge\NativeMessagingHosts'
@@ -85,8 +86,8 @@ diagnose() {  # <when> <expected exit code> <text expected in the output>
   local out rc
   out="$("$W" "$diag" --bridge 2>&1)"; rc=$?
   out="$(tr -d '\r' <<<"$out")"
-  [ "$rc" = "$2" ] || { fail "$1: tarvx-diag --bridge exited with $rc, expected $2"; echo "$out" | sed 's/^/  /'; }
-  grep -qF -- "$3" <<<"$out" || { fail "$1: tarvx-diag --bridge did not say '$3'"; echo "$out" | sed 's/^/  /'; }
+  [ "$rc" = "$2" ] || { fail "$1: tarvx-diag --bridge exited with $rc, expected $2"; indent <<<"$out"; }
+  grep -qF -- "$3" <<<"$out" || { fail "$1: tarvx-diag --bridge did not say '$3'"; indent <<<"$out"; }
 }
 
 if [ "$mode" = refused ]; then
