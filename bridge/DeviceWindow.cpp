@@ -42,7 +42,8 @@ LRESULT CALLBACK DeviceWindow::Procedure(HWND window, UINT message, WPARAM wPara
     const auto* create = kelmar::Win32::PointerFromInteger<const CREATESTRUCTA*>(lParam);
     SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
   } else if (message == WM_DEVICECHANGE) {
-    if (auto* receiver = kelmar::Win32::PointerFromInteger<IDeviceChangeReceiver*>(GetWindowLongPtrA(window, GWLP_USERDATA))) {
+    if (auto* receiver =
+            kelmar::Win32::PointerFromInteger<IDeviceChangeReceiver*>(GetWindowLongPtrA(window, GWLP_USERDATA))) {
       receiver->OnDeviceChange(wParam, kelmar::Win32::PointerFromInteger<const DEV_BROADCAST_HDR*>(lParam));
     }
     return TRUE;  // grants the queries among these events (removal may go ahead)

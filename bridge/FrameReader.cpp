@@ -46,8 +46,8 @@ FrameRead ReadFrame(HANDLE input) {
   if (head.error != 0) return ReadFailure(head.error);
   if (head.count == 0) return FrameRead{FrameStatus::EndOfInput, {}, {}};
   if (head.count < sizeof prefix) {
-    return Failure(HostErrorCode::TruncatedFrame, "input ended inside a frame's length (" + std::to_string(head.count) +
-                                                      " of 4 bytes)");
+    return Failure(HostErrorCode::TruncatedFrame,
+                   "input ended inside a frame's length (" + std::to_string(head.count) + " of 4 bytes)");
   }
   const std::uint32_t length = prefix[0] | (prefix[1] << 8) | (prefix[2] << 16) | (std::uint32_t{prefix[3]} << 24);
   if (length == 0) return Failure(HostErrorCode::EmptyFrame, "a frame of length 0");

@@ -2,13 +2,20 @@
 
 const char* HostErrorCodeName(HostErrorCode code) {
   switch (code) {
-    case HostErrorCode::FrameTooLong: return "frame-too-long";
-    case HostErrorCode::EmptyFrame: return "empty-frame";
-    case HostErrorCode::TruncatedFrame: return "truncated-frame";
-    case HostErrorCode::BadMessage: return "bad-message";
-    case HostErrorCode::ReadFailed: return "read-failed";
-    case HostErrorCode::WriteFailed: return "write-failed";
-    case HostErrorCode::Failed: return "failed";
+    case HostErrorCode::FrameTooLong:
+      return "frame-too-long";
+    case HostErrorCode::EmptyFrame:
+      return "empty-frame";
+    case HostErrorCode::TruncatedFrame:
+      return "truncated-frame";
+    case HostErrorCode::BadMessage:
+      return "bad-message";
+    case HostErrorCode::ReadFailed:
+      return "read-failed";
+    case HostErrorCode::WriteFailed:
+      return "write-failed";
+    case HostErrorCode::Failed:
+      return "failed";
   }
   return "failed";
 }

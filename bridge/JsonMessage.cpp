@@ -145,15 +145,32 @@ class Checker {
     ++m_pos;
     char plain = 0;
     switch (c) {
-      case '"': plain = '"'; break;
-      case '\\': plain = '\\'; break;
-      case '/': plain = '/'; break;
-      case 'b': plain = '\b'; break;
-      case 'f': plain = '\f'; break;
-      case 'n': plain = '\n'; break;
-      case 'r': plain = '\r'; break;
-      case 't': plain = '\t'; break;
-      case 'u': return UnicodeEscape(decoded);
+      case '"':
+        plain = '"';
+        break;
+      case '\\':
+        plain = '\\';
+        break;
+      case '/':
+        plain = '/';
+        break;
+      case 'b':
+        plain = '\b';
+        break;
+      case 'f':
+        plain = '\f';
+        break;
+      case 'n':
+        plain = '\n';
+        break;
+      case 'r':
+        plain = '\r';
+        break;
+      case 't':
+        plain = '\t';
+        break;
+      case 'u':
+        return UnicodeEscape(decoded);
       default:
         --m_pos;
         return Fail("unknown escape");
@@ -221,7 +238,7 @@ class Checker {
   bool Utf8Sequence(std::string* decoded) {
     const unsigned char lead = Peek();
     int continuation = 0;
-    unsigned char low = 0x80;   // the range of the byte after the lead
+    unsigned char low = 0x80;  // the range of the byte after the lead
     unsigned char high = 0xBF;
     if (lead >= 0xC2 && lead <= 0xDF) {
       continuation = 1;

@@ -16,9 +16,7 @@ std::string StatusMessage(bool listening) {
   return listening ? R"({"type":"status","listening":true})" : R"({"type":"status","listening":false})";
 }
 
-std::string DeviceMessage(int change) {
-  return R"({"type":"device","change":)" + std::to_string(change) + "}";
-}
+std::string DeviceMessage(int change) { return R"({"type":"device","change":)" + std::to_string(change) + "}"; }
 
 std::string CardMessage(std::uint32_t cardNumber) {
   return R"({"type":"card","number":)" + std::to_string(cardNumber) + "}";

@@ -68,7 +68,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
   const bool gotNumber = result.status == CardReportStatus::Accepted;
-  if (gotNumber != expectNumber) Fail(gotNumber ? "number from a report that should be rejected" : "valid card rejected");
+  if (gotNumber != expectNumber)
+    Fail(gotNumber ? "number from a report that should be rejected" : "valid card rejected");
   if (gotNumber && result.cardNumber != expectedNumber) Fail("wrong card number");
 
   // The decoder itself, for payloads of any decodable length, against the reference.

@@ -10,8 +10,7 @@
 static_assert(sizeof(DIBSECTION) == 84, "32-bit DIBSECTION layout");
 #endif
 
-CImage::CImage()
-    : m_width(0), m_height(0), m_memoryDC(nullptr), m_dcUseCount(0), m_previousObject(nullptr) {}
+CImage::CImage() : m_width(0), m_height(0), m_memoryDC(nullptr), m_dcUseCount(0), m_previousObject(nullptr) {}
 
 CImage::~CImage() {
   // An acquisition still outstanding would keep the bitmap selected, and a selected
@@ -24,8 +23,7 @@ void CImage::LoadBitmapResource(HINSTANCE module, int resourceId) {
   ReleaseBitmap();
   // Width and height 0: the resource's own size. A DIB section keeps the resource's
   // pixels as they are instead of converting them to the screen's format.
-  HANDLE loaded = LoadImageA(module, MAKEINTRESOURCEA(resourceId), IMAGE_BITMAP, 0, 0,
-                             LR_CREATEDIBSECTION);
+  HANDLE loaded = LoadImageA(module, MAKEINTRESOURCEA(resourceId), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION);
   m_bitmap.Reset(static_cast<HBITMAP>(loaded));
   ReadBitmapInfo();
 }
@@ -52,8 +50,8 @@ BOOL CImage::DrawAt(HDC target, int x, int y) {
 
   HDC source = AcquireDC();
   // Same size on both sides: copied pixel for pixel, replacing what was underneath.
-  const BOOL copied = source != nullptr && StretchBlt(target, x, y, m_width, m_height, source, 0, 0,
-                                                      m_width, m_height, SRCCOPY);
+  const BOOL copied =
+      source != nullptr && StretchBlt(target, x, y, m_width, m_height, source, 0, 0, m_width, m_height, SRCCOPY);
   ReturnDC();
   return copied;
 }

@@ -8,9 +8,7 @@ constexpr int kSlotCount = 4;
 // read and written by one atomic exchange, so no context is handed out twice or lost.
 PVOID volatile g_memoryDCSlots[kSlotCount];
 
-HDC ExchangeSlot(int slot, HDC dc) {
-  return static_cast<HDC>(InterlockedExchangePointer(&g_memoryDCSlots[slot], dc));
-}
+HDC ExchangeSlot(int slot, HDC dc) { return static_cast<HDC>(InterlockedExchangePointer(&g_memoryDCSlots[slot], dc)); }
 
 // The C runtime runs this destructor when the library unloads (or the program ends),
 // so DllMain has nothing to do for the cache.

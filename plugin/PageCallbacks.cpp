@@ -2,9 +2,7 @@
 
 #include "plugin/HostCalls.h"
 
-std::string CardReadedScript(std::uint32_t cardNumber) {
-  return "CardReaded(" + std::to_string(cardNumber) + ");";
-}
+std::string CardReadedScript(std::uint32_t cardNumber) { return "CardReaded(" + std::to_string(cardNumber) + ");"; }
 
 std::string DeviceChangedScript(int number) { return "DeviceChanged(" + std::to_string(number) + ");"; }
 

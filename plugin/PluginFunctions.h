@@ -7,8 +7,7 @@ NPError NP_CDECL NPP_New(NPMIMEType pluginType, NPP instance, std::uint16_t mode
                          char* argv[], NPSavedData* saved);
 NPError NP_CDECL NPP_Destroy(NPP instance, NPSavedData** save);
 NPError NP_CDECL NPP_SetWindow(NPP instance, NPWindow* window);
-NPError NP_CDECL NPP_NewStream(NPP instance, NPMIMEType type, NPStream* stream, NPBool seekable,
-                               std::uint16_t* stype);
+NPError NP_CDECL NPP_NewStream(NPP instance, NPMIMEType type, NPStream* stream, NPBool seekable, std::uint16_t* stype);
 NPError NP_CDECL NPP_DestroyStream(NPP instance, NPStream* stream, NPReason reason);
 void NP_CDECL NPP_StreamAsFile(NPP instance, NPStream* stream, const char* fname);
 std::int32_t NP_CDECL NPP_WriteReady(NPP instance, NPStream* stream);

@@ -15,7 +15,8 @@ namespace {
 
 // The pointer-sized window fields; on 32-bit Windows these are SetWindowLongA's own.
 WNDPROC SetWindowProcedure(HWND window, WNDPROC procedure) {
-  return kelmar::Win32::PointerFromInteger<WNDPROC>(SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(procedure)));
+  return kelmar::Win32::PointerFromInteger<WNDPROC>(
+      SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(procedure)));
 }
 
 }  // namespace

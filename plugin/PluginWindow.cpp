@@ -92,7 +92,8 @@ LRESULT CALLBACK PluginWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
         break;
       case WM_DEVICECHANGE:
         if (CPluginInstance* instance = InstanceOf(window)) {
-          OnDeviceChange(window, wParam, kelmar::Win32::PointerFromInteger<const DEV_BROADCAST_HDR*>(lParam), *instance);
+          OnDeviceChange(window, wParam, kelmar::Win32::PointerFromInteger<const DEV_BROADCAST_HDR*>(lParam),
+                         *instance);
         }
         break;
       case WM_CARD_READ:

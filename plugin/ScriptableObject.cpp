@@ -87,7 +87,17 @@ bool NP_CDECL Construct(NPObject* object, const NPVariant* args, std::uint32_t a
 }  // namespace
 
 NPClass ScriptablePluginObjectClass = {
-    NP_CLASS_STRUCT_VERSION_CTOR, Allocate,    Deallocate,  InvalidateObject, HasMethod,
-    Invoke,                       InvokeDefault, HasProperty, GetProperty,     SetProperty,
-    RemoveProperty,               Enumerate,   Construct,
+    NP_CLASS_STRUCT_VERSION_CTOR,
+    Allocate,
+    Deallocate,
+    InvalidateObject,
+    HasMethod,
+    Invoke,
+    InvokeDefault,
+    HasProperty,
+    GetProperty,
+    SetProperty,
+    RemoveProperty,
+    Enumerate,
+    Construct,
 };

@@ -106,18 +106,24 @@ CardReportResult ReadCardReport(const std::uint8_t* report, std::uint32_t byteCo
 
 const char* CardReportStatusText(CardReportStatus status) {
   switch (status) {
-    case CardReportStatus::Accepted: return "accepted";
-    case CardReportStatus::NotDecoded: return "not a card report";
-    case CardReportStatus::WrongLength: return "wrong record length";
-    case CardReportStatus::CheckMismatch: return "check value mismatch";
+    case CardReportStatus::Accepted:
+      return "accepted";
+    case CardReportStatus::NotDecoded:
+      return "not a card report";
+    case CardReportStatus::WrongLength:
+      return "wrong record length";
+    case CardReportStatus::CheckMismatch:
+      return "check value mismatch";
   }
   return "unknown";
 }
 
 CardRejection ClassifyRejection(const std::uint8_t* report, std::uint32_t byteCount, const CardReportResult& result) {
   switch (result.status) {
-    case CardReportStatus::Accepted: return CardRejection::None;
-    case CardReportStatus::WrongLength: return CardRejection::WrongLength;
+    case CardReportStatus::Accepted:
+      return CardRejection::None;
+    case CardReportStatus::WrongLength:
+      return CardRejection::WrongLength;
     case CardReportStatus::NotDecoded:
       // The decoder refuses a payload for its length or for its type byte.
       if (report == nullptr || byteCount < 5 || (byteCount - 1) % 2 != 0 || byteCount > 2 * kCardRecordBufferSize + 3) {
@@ -132,11 +138,16 @@ CardRejection ClassifyRejection(const std::uint8_t* report, std::uint32_t byteCo
 
 const char* CardRejectionText(CardRejection rejection) {
   switch (rejection) {
-    case CardRejection::None: return "accepted";
-    case CardRejection::WrongLength: return "wrong length";
-    case CardRejection::WrongType: return "wrong report type";
-    case CardRejection::ShiftOutOfRange: return "shift count out of range";
-    case CardRejection::CheckValueMismatch: return "check value mismatch";
+    case CardRejection::None:
+      return "accepted";
+    case CardRejection::WrongLength:
+      return "wrong length";
+    case CardRejection::WrongType:
+      return "wrong report type";
+    case CardRejection::ShiftOutOfRange:
+      return "shift count out of range";
+    case CardRejection::CheckValueMismatch:
+      return "check value mismatch";
   }
   return "unknown";
 }

@@ -24,16 +24,16 @@ std::int32_t DecodeCardReport(const std::uint8_t* payload, std::int32_t length,
 std::uint16_t ComputeCheckValue(std::uint32_t count, const std::uint8_t* bytes);
 
 enum class CardReportStatus {
-  Accepted,         // decoded to 7 bytes and the check value matches
-  NotDecoded,       // the decoder rejected the payload
-  WrongLength,      // decoded, but not to exactly 7 bytes
-  CheckMismatch,    // 7 bytes whose check value does not match
+  Accepted,       // decoded to 7 bytes and the check value matches
+  NotDecoded,     // the decoder rejected the payload
+  WrongLength,    // decoded, but not to exactly 7 bytes
+  CheckMismatch,  // 7 bytes whose check value does not match
 };
 
 struct CardReportResult {
   CardReportStatus status;
-  std::uint32_t cardNumber;       // valid only when status is Accepted
-  std::int32_t decodedLength;     // what the decoder returned
+  std::uint32_t cardNumber;    // valid only when status is Accepted
+  std::int32_t decodedLength;  // what the decoder returned
 };
 
 // One whole input report as read from the device (report id byte included) to a card

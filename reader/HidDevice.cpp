@@ -6,8 +6,8 @@ using kelmar::Win32::UniqueFileHandle;
 using kelmar::Win32::UniquePreparsedData;
 
 UniqueFileHandle OpenHidDeviceForQuery(const std::string& path) {
-  return UniqueFileHandle(CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                                      nullptr));
+  return UniqueFileHandle(
+      CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
 }
 
 std::optional<HidIds> ReadHidIds(HANDLE device) {

@@ -18,9 +18,12 @@ std::string RefusedLength(std::uint32_t length) {
 
 std::string DescribeListenEnd(const ListenEnd& end) {
   switch (end.reason) {
-    case ListenEndReason::NotStarted: return "listening was never started";
-    case ListenEndReason::Running: return "still listening";
-    case ListenEndReason::Stopped: return "stopped as asked";
+    case ListenEndReason::NotStarted:
+      return "listening was never started";
+    case ListenEndReason::Running:
+      return "still listening";
+    case ListenEndReason::Stopped:
+      return "stopped as asked";
     case ListenEndReason::OpenFailed:
       if (end.errorCode == ERROR_FILE_NOT_FOUND || end.errorCode == ERROR_PATH_NOT_FOUND) {
         return WithCode("the reader could not be opened: it is no longer there", end.errorCode);
@@ -32,15 +35,18 @@ std::string DescribeListenEnd(const ListenEnd& end) {
       return WithCode("the reader could not be opened", end.errorCode);
     case ListenEndReason::CapabilitiesUnreadable:
       return WithCode("the reader's report length could not be read from it", end.errorCode);
-    case ListenEndReason::ReportLengthRefused: return RefusedLength(end.reportLength);
+    case ListenEndReason::ReportLengthRefused:
+      return RefusedLength(end.reportLength);
     case ListenEndReason::ReadFailed:
       if (end.errorCode == ERROR_DEVICE_NOT_CONNECTED || end.errorCode == ERROR_PIPE_NOT_CONNECTED ||
           end.errorCode == ERROR_BAD_COMMAND || end.errorCode == ERROR_OPERATION_ABORTED) {
         return WithCode("reading failed: the reader was unplugged or stopped answering", end.errorCode);
       }
       return WithCode("reading from the reader failed", end.errorCode);
-    case ListenEndReason::WaitFailed: return WithCode("waiting for the reader failed", end.errorCode);
-    case ListenEndReason::OtherFailure: return WithCode("listening failed", end.errorCode);
+    case ListenEndReason::WaitFailed:
+      return WithCode("waiting for the reader failed", end.errorCode);
+    case ListenEndReason::OtherFailure:
+      return WithCode("listening failed", end.errorCode);
   }
   return "unknown";
 }

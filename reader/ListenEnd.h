@@ -21,8 +21,8 @@ enum class ListenEndReason {
 
 struct ListenEnd {
   ListenEndReason reason = ListenEndReason::NotStarted;
-  DWORD errorCode = ERROR_SUCCESS;     // the Win32 code behind a failure
-  std::uint32_t reportLength = 0;      // ReportLengthRefused: what the device announced
+  DWORD errorCode = ERROR_SUCCESS;  // the Win32 code behind a failure
+  std::uint32_t reportLength = 0;   // ReportLengthRefused: what the device announced
 };
 
 // One sentence for a technician, with the Win32 code where there is one, for example

@@ -30,8 +30,7 @@ bool RegistrySwitchesOn(HKEY root) {
   DWORD type = 0;
   DWORD value = 0;
   DWORD size = sizeof(value);
-  const LONG result =
-      RegQueryValueExA(key.Get(), kTraceValue, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
+  const LONG result = RegQueryValueExA(key.Get(), kTraceValue, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
   return result == ERROR_SUCCESS && type == REG_DWORD && size == sizeof(value) && value != 0;
 }
 

@@ -53,8 +53,8 @@ void CUsbICReaderManager::OnInputReport(const BYTE* report, DWORD byteCount) {
   const CardReportResult card = ReadCardReport(report, byteCount);
   if (card.status != CardReportStatus::Accepted) {
     TraceReaderEvent([&] {
-      return "report of " + std::to_string(byteCount) + " bytes rejected: " +
-             CardRejectionText(ClassifyRejection(report, byteCount, card));
+      return "report of " + std::to_string(byteCount) +
+             " bytes rejected: " + CardRejectionText(ClassifyRejection(report, byteCount, card));
     });
     return;
   }

@@ -33,8 +33,8 @@ int Run() {
     return 1;
   }
   const SimReaderDeviceInfo& device = devices[0];
-  kelmar::Win32::UniqueFileHandle reader(CreateFileA(device.path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                                     nullptr, OPEN_EXISTING, 0, nullptr));
+  kelmar::Win32::UniqueFileHandle reader(
+      CreateFileA(device.path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
   if (!reader) {
     std::fprintf(stderr, "bare host: cannot open %s (%lu)\n", device.path, GetLastError());
     return 1;

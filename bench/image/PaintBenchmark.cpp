@@ -32,8 +32,7 @@ void PrintFigures(const char* name, std::vector<LONGLONG> ticks) {
     return Microseconds(ticks[static_cast<size_t>(share * static_cast<double>(ticks.size() - 1))]);
   };
   std::printf("%-34s mean %7.2f us  p50 %7.2f us  p99 %7.2f us  max %8.2f us\n", name,
-              Microseconds(total) / static_cast<double>(ticks.size()), at(0.5), at(0.99),
-              Microseconds(ticks.back()));
+              Microseconds(total) / static_cast<double>(ticks.size()), at(0.5), at(0.99), Microseconds(ticks.back()));
 }
 
 void PaintThroughCache(HMODULE resources, int id, HDC target) {
@@ -43,8 +42,8 @@ void PaintThroughCache(HMODULE resources, int id, HDC target) {
 }
 
 void PaintWithOwnContext(HMODULE resources, int id, HDC target) {
-  UniqueBitmap bitmap(static_cast<HBITMAP>(
-      LoadImageA(resources, MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+  UniqueBitmap bitmap(
+      static_cast<HBITMAP>(LoadImageA(resources, MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
   UniqueCreatedDC memory(CreateCompatibleDC(nullptr));
   HGDIOBJ previous = SelectObject(memory.Get(), bitmap.Get());
   StretchBlt(target, 3, 4, 27, 25, memory.Get(), 0, 0, 27, 25, SRCCOPY);
@@ -69,8 +68,7 @@ std::vector<LONGLONG> Time(int paints, Paint paint) {
 int main(int argc, char** argv) {
   const int paints = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10000;
   const std::string dll = TestSupport::PathNextToProgram("npTARVX.dll");
-  const kelmar::Win32::UniqueModule resources(
-      LoadLibraryExA(dll.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+  const kelmar::Win32::UniqueModule resources(LoadLibraryExA(dll.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
   if (!resources) {
     std::fprintf(stderr, "cannot load %s\n", dll.c_str());
     return 1;
@@ -98,9 +96,8 @@ int main(int argc, char** argv) {
               TestSupport::GdiCountingMethod().c_str());
   std::printf("memory DC in slot 0 before / after: %p / %p (%s)\n", static_cast<void*>(cached),
               static_cast<void*>(cachedAfter),
-              cached == cachedAfter && gdiBefore == gdiAfter
-                  ? "the same context: none made after the first paint"
-                  : "DIFFERENT");
+              cached == cachedAfter && gdiBefore == gdiAfter ? "the same context: none made after the first paint"
+                                                             : "DIFFERENT");
   SelectObject(target.Get(), previous);
   return cached == cachedAfter && gdiBefore == gdiAfter ? 0 : 1;
 }

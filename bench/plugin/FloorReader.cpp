@@ -7,8 +7,8 @@
 #include "reader/HidDevice.h"
 
 FloorReader::FloorReader(const std::string& devicePath, HWND window, UINT message)
-    : m_device(CreateFileA(devicePath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr)),
+    : m_device(CreateFileA(devicePath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_OVERLAPPED, nullptr)),
       m_reportLength(0),
       m_window(window),
       m_message(message),

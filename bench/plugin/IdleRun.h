@@ -26,12 +26,12 @@ ListenThread FindListenThread(const ThreadSnapshot& beforeAttach, const ThreadSn
 
 struct IdleFigures {
   double seconds = 0;
-  double processCpu = 0;             // s; Wine's clock moves in 10 ms steps
-  double listenThreadCpu = -1;       // s; -1 when the listen thread was not found
-  long listenThreadSwitches = -1;    // context switches of the listen thread's Linux task
-  long otherThreadSwitches = -1;     // of every other task but the main (measuring) one
+  double processCpu = 0;           // s; Wine's clock moves in 10 ms steps
+  double listenThreadCpu = -1;     // s; -1 when the listen thread was not found
+  long listenThreadSwitches = -1;  // context switches of the listen thread's Linux task
+  long otherThreadSwitches = -1;   // of every other task but the main (measuring) one
   int otherThreadsWoken = 0;
-  int messagesToBrowserThread = 0;   // anything the browser's thread was woken for
+  int messagesToBrowserThread = 0;  // anything the browser's thread was woken for
 };
 
 // Idles the calling (browser's) thread in its message wait for `seconds`.

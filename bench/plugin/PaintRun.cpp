@@ -28,8 +28,8 @@ LRESULT CALLBACK PaintProcedure(HWND window, UINT message, WPARAM wParam, LPARAM
     RECT client;
     GetClientRect(window, &client);
     if (work != Work::Nothing) {
-      const kelmar::Win32::UniqueBitmap bitmap(static_cast<HBITMAP>(LoadImageA(
-          g_pictures, MAKEINTRESOURCEA(STATUS_BITMAP_LISTENING), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+      const kelmar::Win32::UniqueBitmap bitmap(static_cast<HBITMAP>(
+          LoadImageA(g_pictures, MAKEINTRESOURCEA(STATUS_BITMAP_LISTENING), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
       if (work == Work::LoadAndDraw) {
         const kelmar::Win32::UniqueCreatedDC memory(CreateCompatibleDC(nullptr));
         const HGDIOBJ previous = SelectObject(memory.Get(), bitmap.Get());
@@ -50,8 +50,8 @@ kelmar::Win32::UniqueWindow MakeWindow(HWND page, const char* className, WNDPROC
   windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
   windowClass.lpszClassName = className;
   RegisterClassA(&windowClass);
-  return kelmar::Win32::UniqueWindow(CreateWindowExA(0, className, "", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, x,
-                                                     300, 100, 40, page, nullptr, GetModuleHandleA(nullptr), nullptr));
+  return kelmar::Win32::UniqueWindow(CreateWindowExA(0, className, "", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, x, 300,
+                                                     100, 40, page, nullptr, GetModuleHandleA(nullptr), nullptr));
 }
 
 // The whole client area invalidated, then one WM_PAINT sent straight to the window's

@@ -35,9 +35,9 @@ constexpr DWORD kWatchdogMilliseconds = 30 * 60 * 1000;
 std::string WineVersion() {
   using Version = const char*(__cdecl*)();
   const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-  const auto version = ntdll != nullptr ? reinterpret_cast<Version>(
-                                              reinterpret_cast<void*>(GetProcAddress(ntdll, "wine_get_version")))
-                                        : nullptr;
+  const auto version =
+      ntdll != nullptr ? reinterpret_cast<Version>(reinterpret_cast<void*>(GetProcAddress(ntdll, "wine_get_version")))
+                       : nullptr;
   return version != nullptr ? std::string("Wine ") + version() : "Windows";
 }
 

@@ -102,8 +102,8 @@ std::vector<long> LinuxThreads() {
 
 long ContextSwitchesOfThread(long task) {
   if (LinuxProcessId() < 0) return -1;
-  const std::string status = ReadWholeFile("Z:\\proc\\" + std::to_string(LinuxProcessId()) + "\\task\\" +
-                                           std::to_string(task) + "\\status");
+  const std::string status =
+      ReadWholeFile("Z:\\proc\\" + std::to_string(LinuxProcessId()) + "\\task\\" + std::to_string(task) + "\\status");
   if (status.empty()) return -1;
   return FieldValue(status, "voluntary_ctxt_switches") + FieldValue(status, "nonvoluntary_ctxt_switches");
 }

@@ -17,8 +17,8 @@ ULONGLONG ThreadCpuUnits(HANDLE thread);
 double CpuSecondsBetween(ULONGLONG before, ULONGLONG after);
 
 // Voluntary and involuntary context switches so far of all of this process's threads but
-// the main one (the caller, whose measuring itself switches), or -1 when they cannot be read. GetProcessTimes under Wine advances in 10 ms steps; this
-// tells whether any thread woke at all.
+// the main one (the caller, whose measuring itself switches), or -1 when they cannot be read. GetProcessTimes under
+// Wine advances in 10 ms steps; this tells whether any thread woke at all.
 long CountContextSwitches();
 
 // The Linux id of this process (its main thread's task), or -1 when not under Wine.

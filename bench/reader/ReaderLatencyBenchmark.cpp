@@ -1,7 +1,7 @@
 // How long a card takes from the simulated reader's write of the report (the simulator's
-// own bookkeeping before it not counted) to WM_CARD_READ at a window's procedure, through the listen thread and the reader manager as the
-// plug-in uses them; and what listening costs while no card comes. Prints figures; run
-// under Wine with scripts/bench.sh (the simulated reader's DLLs must stand in).
+// own bookkeeping before it not counted) to WM_CARD_READ at a window's procedure, through the listen thread and the
+// reader manager as the plug-in uses them; and what listening costs while no card comes. Prints figures; run under Wine
+// with scripts/bench.sh (the simulated reader's DLLs must stand in).
 //
 //   reader_latency_benchmark [reports] [idle seconds]      (default 2000 and 10)
 #include <windows.h>
@@ -73,8 +73,8 @@ int main(int argc, char** argv) {
   windowClass.lpszClassName = kClassName;
   RegisterClassA(&windowClass);
   Arrival arrival;
-  const HWND window = CreateWindowExA(0, kClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                      GetModuleHandleA(nullptr), &arrival);
+  const HWND window =
+      CreateWindowExA(0, kClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, GetModuleHandleA(nullptr), &arrival);
   if (window == nullptr) return Fail("no window");
 
   CardListener listener;

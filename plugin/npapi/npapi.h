@@ -162,18 +162,16 @@ static_assert(sizeof(NPWindowType) == 4 && sizeof(NPPVariable) == 4 && sizeof(NP
 static_assert(sizeof(NPRect) == 8 && offsetof(NPRect, right) == 6, "NPRect layout");
 #if defined(_WIN64)
 static_assert(sizeof(NPP_t) == 16 && offsetof(NPP_t, ndata) == 8, "NPP_t layout");
-static_assert(offsetof(NPWindow, x) == 8 && offsetof(NPWindow, width) == 16 &&
-                  offsetof(NPWindow, height) == 20 && offsetof(NPWindow, clipRect) == 24 &&
-                  offsetof(NPWindow, type) == 32 && sizeof(NPWindow) == 40,
+static_assert(offsetof(NPWindow, x) == 8 && offsetof(NPWindow, width) == 16 && offsetof(NPWindow, height) == 20 &&
+                  offsetof(NPWindow, clipRect) == 24 && offsetof(NPWindow, type) == 32 && sizeof(NPWindow) == 40,
               "NPWindow layout");
 static_assert(sizeof(NPSavedData) == 16 && offsetof(NPSavedData, buf) == 8, "NPSavedData layout");
 static_assert(sizeof(NPEvent) == 24 && offsetof(NPEvent, wParam) == 8 && offsetof(NPEvent, lParam) == 16,
               "NPEvent layout");
 #else
 static_assert(sizeof(NPP_t) == 8 && offsetof(NPP_t, ndata) == 4, "NPP_t layout");
-static_assert(offsetof(NPWindow, x) == 4 && offsetof(NPWindow, width) == 12 &&
-                  offsetof(NPWindow, height) == 16 && offsetof(NPWindow, clipRect) == 20 &&
-                  offsetof(NPWindow, type) == 28 && sizeof(NPWindow) == 32,
+static_assert(offsetof(NPWindow, x) == 4 && offsetof(NPWindow, width) == 12 && offsetof(NPWindow, height) == 16 &&
+                  offsetof(NPWindow, clipRect) == 20 && offsetof(NPWindow, type) == 28 && sizeof(NPWindow) == 32,
               "NPWindow layout");
 static_assert(sizeof(NPSavedData) == 8 && offsetof(NPSavedData, buf) == 4, "NPSavedData layout");
 static_assert(sizeof(NPEvent) == 12 && offsetof(NPEvent, wParam) == 4 && offsetof(NPEvent, lParam) == 8,

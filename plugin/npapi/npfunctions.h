@@ -10,17 +10,17 @@
 #include "npruntime.h"
 
 // ---- Plug-in side (NPP_), cdecl ----
-using NPP_NewProcPtr = NPError(NP_CDECL*)(NPMIMEType pluginType, NPP instance, std::uint16_t mode,
-                                          std::int16_t argc, char* argn[], char* argv[], NPSavedData* saved);
+using NPP_NewProcPtr = NPError(NP_CDECL*)(NPMIMEType pluginType, NPP instance, std::uint16_t mode, std::int16_t argc,
+                                          char* argn[], char* argv[], NPSavedData* saved);
 using NPP_DestroyProcPtr = NPError(NP_CDECL*)(NPP instance, NPSavedData** save);
 using NPP_SetWindowProcPtr = NPError(NP_CDECL*)(NPP instance, NPWindow* window);
-using NPP_NewStreamProcPtr = NPError(NP_CDECL*)(NPP instance, NPMIMEType type, NPStream* stream,
-                                                NPBool seekable, std::uint16_t* stype);
+using NPP_NewStreamProcPtr = NPError(NP_CDECL*)(NPP instance, NPMIMEType type, NPStream* stream, NPBool seekable,
+                                                std::uint16_t* stype);
 using NPP_DestroyStreamProcPtr = NPError(NP_CDECL*)(NPP instance, NPStream* stream, NPReason reason);
 using NPP_StreamAsFileProcPtr = void(NP_CDECL*)(NPP instance, NPStream* stream, const char* fname);
 using NPP_WriteReadyProcPtr = std::int32_t(NP_CDECL*)(NPP instance, NPStream* stream);
-using NPP_WriteProcPtr = std::int32_t(NP_CDECL*)(NPP instance, NPStream* stream, std::int32_t offset,
-                                                 std::int32_t len, void* buffer);
+using NPP_WriteProcPtr = std::int32_t(NP_CDECL*)(NPP instance, NPStream* stream, std::int32_t offset, std::int32_t len,
+                                                 void* buffer);
 using NPP_PrintProcPtr = void(NP_CDECL*)(NPP instance, NPPrint* platformPrint);
 using NPP_HandleEventProcPtr = std::int16_t(NP_CDECL*)(NPP instance, void* event);
 using NPP_URLNotifyProcPtr = void(NP_CDECL*)(NPP instance, const char* url, NPReason reason, void* notifyData);
@@ -61,11 +61,10 @@ struct NPPluginFuncs {
 
 // ---- Browser side (NPN_), cdecl ----
 using NPN_GetURLProcPtr = NPError(NP_CDECL*)(NPP instance, const char* url, const char* window);
-using NPN_PostURLProcPtr = NPError(NP_CDECL*)(NPP instance, const char* url, const char* window,
-                                              std::uint32_t len, const char* buf, NPBool file);
+using NPN_PostURLProcPtr = NPError(NP_CDECL*)(NPP instance, const char* url, const char* window, std::uint32_t len,
+                                              const char* buf, NPBool file);
 using NPN_RequestReadProcPtr = NPError(NP_CDECL*)(NPStream* stream, NPByteRange* rangeList);
-using NPN_NewStreamProcPtr = NPError(NP_CDECL*)(NPP instance, NPMIMEType type, const char* window,
-                                                NPStream** stream);
+using NPN_NewStreamProcPtr = NPError(NP_CDECL*)(NPP instance, NPMIMEType type, const char* window, NPStream** stream);
 using NPN_WriteProcPtr = std::int32_t(NP_CDECL*)(NPP instance, NPStream* stream, std::int32_t len, void* buffer);
 using NPN_DestroyStreamProcPtr = NPError(NP_CDECL*)(NPP instance, NPStream* stream, NPReason reason);
 using NPN_StatusProcPtr = void(NP_CDECL*)(NPP instance, const char* message);
@@ -76,11 +75,9 @@ using NPN_MemFlushProcPtr = std::uint32_t(NP_CDECL*)(std::uint32_t size);
 using NPN_ReloadPluginsProcPtr = void(NP_CDECL*)(NPBool reloadPages);
 using NPN_GetJavaEnvProcPtr = void*(NP_CDECL*)();
 using NPN_GetJavaPeerProcPtr = void*(NP_CDECL*)(NPP instance);
-using NPN_GetURLNotifyProcPtr = NPError(NP_CDECL*)(NPP instance, const char* url, const char* window,
-                                                   void* notifyData);
+using NPN_GetURLNotifyProcPtr = NPError(NP_CDECL*)(NPP instance, const char* url, const char* window, void* notifyData);
 using NPN_PostURLNotifyProcPtr = NPError(NP_CDECL*)(NPP instance, const char* url, const char* window,
-                                                    std::uint32_t len, const char* buf, NPBool file,
-                                                    void* notifyData);
+                                                    std::uint32_t len, const char* buf, NPBool file, void* notifyData);
 using NPN_GetValueProcPtr = NPError(NP_CDECL*)(NPP instance, NPNVariable variable, void* value);
 using NPN_SetValueProcPtr = NPError(NP_CDECL*)(NPP instance, NPPVariable variable, void* value);
 using NPN_InvalidateRectProcPtr = void(NP_CDECL*)(NPP instance, NPRect* rect);
@@ -98,11 +95,10 @@ using NPN_RetainObjectProcPtr = NPObject*(NP_CDECL*)(NPObject* obj);
 using NPN_ReleaseObjectProcPtr = void(NP_CDECL*)(NPObject* obj);
 using NPN_InvokeProcPtr = bool(NP_CDECL*)(NPP npp, NPObject* obj, NPIdentifier methodName, const NPVariant* args,
                                           std::uint32_t argCount, NPVariant* result);
-using NPN_InvokeDefaultProcPtr = bool(NP_CDECL*)(NPP npp, NPObject* obj, const NPVariant* args,
-                                                 std::uint32_t argCount, NPVariant* result);
+using NPN_InvokeDefaultProcPtr = bool(NP_CDECL*)(NPP npp, NPObject* obj, const NPVariant* args, std::uint32_t argCount,
+                                                 NPVariant* result);
 using NPN_EvaluateProcPtr = bool(NP_CDECL*)(NPP npp, NPObject* obj, NPString* script, NPVariant* result);
-using NPN_GetPropertyProcPtr = bool(NP_CDECL*)(NPP npp, NPObject* obj, NPIdentifier propertyName,
-                                               NPVariant* result);
+using NPN_GetPropertyProcPtr = bool(NP_CDECL*)(NPP npp, NPObject* obj, NPIdentifier propertyName, NPVariant* result);
 using NPN_SetPropertyProcPtr = bool(NP_CDECL*)(NPP npp, NPObject* obj, NPIdentifier propertyName,
                                                const NPVariant* value);
 using NPN_RemovePropertyProcPtr = bool(NP_CDECL*)(NPP npp, NPObject* obj, NPIdentifier propertyName);
@@ -112,19 +108,17 @@ using NPN_ReleaseVariantValueProcPtr = void(NP_CDECL*)(NPVariant* variant);
 using NPN_SetExceptionProcPtr = void(NP_CDECL*)(NPObject* obj, const NPUTF8* message);
 using NPN_PushPopupsEnabledStateProcPtr = void(NP_CDECL*)(NPP npp, NPBool enabled);
 using NPN_PopPopupsEnabledStateProcPtr = void(NP_CDECL*)(NPP npp);
-using NPN_EnumerateProcPtr = bool(NP_CDECL*)(NPP npp, NPObject* obj, NPIdentifier** identifiers,
-                                             std::uint32_t* count);
+using NPN_EnumerateProcPtr = bool(NP_CDECL*)(NPP npp, NPObject* obj, NPIdentifier** identifiers, std::uint32_t* count);
 using NPN_PluginThreadAsyncCallProcPtr = void(NP_CDECL*)(NPP instance, void(NP_CDECL* func)(void*), void* userData);
-using NPN_ConstructProcPtr = bool(NP_CDECL*)(NPP npp, NPObject* obj, const NPVariant* args,
-                                             std::uint32_t argCount, NPVariant* result);
-using NPN_GetValueForURLProcPtr = NPError(NP_CDECL*)(NPP npp, NPNURLVariable variable, const char* url,
-                                                     char** value, std::uint32_t* len);
+using NPN_ConstructProcPtr = bool(NP_CDECL*)(NPP npp, NPObject* obj, const NPVariant* args, std::uint32_t argCount,
+                                             NPVariant* result);
+using NPN_GetValueForURLProcPtr = NPError(NP_CDECL*)(NPP npp, NPNURLVariable variable, const char* url, char** value,
+                                                     std::uint32_t* len);
 using NPN_SetValueForURLProcPtr = NPError(NP_CDECL*)(NPP npp, NPNURLVariable variable, const char* url,
                                                      const char* value, std::uint32_t len);
 using NPN_GetAuthenticationInfoProcPtr = NPError(NP_CDECL*)(NPP npp, const char* protocol, const char* host,
-                                                            std::int32_t port, const char* scheme,
-                                                            const char* realm, char** username,
-                                                            std::uint32_t* ulen, char** password,
+                                                            std::int32_t port, const char* scheme, const char* realm,
+                                                            char** username, std::uint32_t* ulen, char** password,
                                                             std::uint32_t* plen);
 using NPN_ScheduleTimerProcPtr = std::uint32_t(NP_CDECL*)(NPP instance, std::uint32_t interval, NPBool repeat,
                                                           void(NP_CDECL* timerFunc)(NPP npp, std::uint32_t timerID));
@@ -200,11 +194,10 @@ struct NPNetscapeFuncs {
 };
 
 // The entries browsers appended after `urlredirectresponse` (late Firefox).
-using NPN_InitAsyncSurfaceProcPtr = NPError(NP_CDECL*)(NPP instance, NPSize* size, NPImageFormat format,
-                                                       void* initData, NPAsyncSurface* surface);
+using NPN_InitAsyncSurfaceProcPtr = NPError(NP_CDECL*)(NPP instance, NPSize* size, NPImageFormat format, void* initData,
+                                                       NPAsyncSurface* surface);
 using NPN_FinalizeAsyncSurfaceProcPtr = NPError(NP_CDECL*)(NPP instance, NPAsyncSurface* surface);
-using NPN_SetCurrentAsyncSurfaceProcPtr = void(NP_CDECL*)(NPP instance, NPAsyncSurface* surface,
-                                                          NPRect* changed);
+using NPN_SetCurrentAsyncSurfaceProcPtr = void(NP_CDECL*)(NPP instance, NPAsyncSurface* surface, NPRect* changed);
 
 // ---- The DLL's exports: stdcall on 32-bit, exported by their plain names ----
 using NP_GetEntryPointsFunc = NPError(NP_EXPORT_CALL*)(NPPluginFuncs* pluginFuncs);
@@ -217,15 +210,15 @@ using NP_ShutdownFunc = NPError(NP_EXPORT_CALL*)();
 constexpr std::uint16_t kPluginFuncsThroughSetValue =
     static_cast<std::uint16_t>(offsetof(NPPluginFuncs, setvalue) + sizeof(NPP_SetValueProcPtr));
 // A browser table of at least this size reaches `urlredirectresponse`.
-constexpr std::uint16_t kNetscapeFuncsThroughRedirectResponse = static_cast<std::uint16_t>(
-    offsetof(NPNetscapeFuncs, urlredirectresponse) + sizeof(NPN_URLRedirectResponseProcPtr));
+constexpr std::uint16_t kNetscapeFuncsThroughRedirectResponse =
+    static_cast<std::uint16_t>(offsetof(NPNetscapeFuncs, urlredirectresponse) + sizeof(NPN_URLRedirectResponseProcPtr));
 // The browser table with the three async-surface entries after it (late Firefox).
-constexpr std::uint16_t kNetscapeFuncsWithAsyncSurface = static_cast<std::uint16_t>(
-    kNetscapeFuncsThroughRedirectResponse + sizeof(NPN_InitAsyncSurfaceProcPtr) +
-    sizeof(NPN_FinalizeAsyncSurfaceProcPtr) + sizeof(NPN_SetCurrentAsyncSurfaceProcPtr));
+constexpr std::uint16_t kNetscapeFuncsWithAsyncSurface =
+    static_cast<std::uint16_t>(kNetscapeFuncsThroughRedirectResponse + sizeof(NPN_InitAsyncSurfaceProcPtr) +
+                               sizeof(NPN_FinalizeAsyncSurfaceProcPtr) + sizeof(NPN_SetCurrentAsyncSurfaceProcPtr));
 // Chromium's plug-in table: through `getsiteswithdata`, without `didComposite`.
-constexpr std::uint16_t kPluginFuncsThroughSitesWithData = static_cast<std::uint16_t>(
-    offsetof(NPPluginFuncs, getsiteswithdata) + sizeof(NPP_GetSitesWithDataProcPtr));
+constexpr std::uint16_t kPluginFuncsThroughSitesWithData =
+    static_cast<std::uint16_t>(offsetof(NPPluginFuncs, getsiteswithdata) + sizeof(NPP_GetSitesWithDataProcPtr));
 
 #if defined(_WIN64)
 static_assert(offsetof(NPPluginFuncs, newp) == 8 && offsetof(NPPluginFuncs, event) == 80 &&
@@ -235,14 +228,12 @@ static_assert(offsetof(NPPluginFuncs, newp) == 8 && offsetof(NPPluginFuncs, even
               "NPPluginFuncs layout: setvalue ends at 120, Chromium's table at 160, the whole at 168");
 static_assert(offsetof(NPNetscapeFuncs, geturl) == 8 && offsetof(NPNetscapeFuncs, getJavaEnv) == 104 &&
                   offsetof(NPNetscapeFuncs, getJavaPeer) == 112 && offsetof(NPNetscapeFuncs, getvalue) == 136 &&
-                  offsetof(NPNetscapeFuncs, createobject) == 224 &&
-                  offsetof(NPNetscapeFuncs, retainobject) == 232 &&
+                  offsetof(NPNetscapeFuncs, createobject) == 224 && offsetof(NPNetscapeFuncs, retainobject) == 232 &&
                   offsetof(NPNetscapeFuncs, releaseobject) == 240 && offsetof(NPNetscapeFuncs, evaluate) == 264 &&
                   offsetof(NPNetscapeFuncs, releasevariantvalue) == 312 &&
                   offsetof(NPNetscapeFuncs, setexception) == 320 &&
                   offsetof(NPNetscapeFuncs, pluginthreadasynccall) == 352 &&
-                  offsetof(NPNetscapeFuncs, construct) == 360 &&
-                  offsetof(NPNetscapeFuncs, urlredirectresponse) == 440,
+                  offsetof(NPNetscapeFuncs, construct) == 360 && offsetof(NPNetscapeFuncs, urlredirectresponse) == 440,
               "NPNetscapeFuncs offsets");
 static_assert(sizeof(NPNetscapeFuncs) == kNetscapeFuncsThroughRedirectResponse &&
                   kNetscapeFuncsThroughRedirectResponse == 448 && kNetscapeFuncsWithAsyncSurface == 472,
@@ -255,14 +246,12 @@ static_assert(offsetof(NPPluginFuncs, newp) == 4 && offsetof(NPPluginFuncs, even
               "NPPluginFuncs layout: setvalue ends at 60, Chromium's table at 80, the whole at 84");
 static_assert(offsetof(NPNetscapeFuncs, geturl) == 4 && offsetof(NPNetscapeFuncs, getJavaEnv) == 52 &&
                   offsetof(NPNetscapeFuncs, getJavaPeer) == 56 && offsetof(NPNetscapeFuncs, getvalue) == 68 &&
-                  offsetof(NPNetscapeFuncs, createobject) == 112 &&
-                  offsetof(NPNetscapeFuncs, retainobject) == 116 &&
+                  offsetof(NPNetscapeFuncs, createobject) == 112 && offsetof(NPNetscapeFuncs, retainobject) == 116 &&
                   offsetof(NPNetscapeFuncs, releaseobject) == 120 && offsetof(NPNetscapeFuncs, evaluate) == 132 &&
                   offsetof(NPNetscapeFuncs, releasevariantvalue) == 156 &&
                   offsetof(NPNetscapeFuncs, setexception) == 160 &&
                   offsetof(NPNetscapeFuncs, pluginthreadasynccall) == 176 &&
-                  offsetof(NPNetscapeFuncs, construct) == 180 &&
-                  offsetof(NPNetscapeFuncs, urlredirectresponse) == 220,
+                  offsetof(NPNetscapeFuncs, construct) == 180 && offsetof(NPNetscapeFuncs, urlredirectresponse) == 220,
               "NPNetscapeFuncs offsets");
 static_assert(sizeof(NPNetscapeFuncs) == kNetscapeFuncsThroughRedirectResponse &&
                   kNetscapeFuncsThroughRedirectResponse == 224 && kNetscapeFuncsWithAsyncSurface == 236,

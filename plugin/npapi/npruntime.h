@@ -53,8 +53,8 @@ using NPInvalidateFunctionPtr = void(NP_CDECL*)(NPObject* npobj);
 using NPHasMethodFunctionPtr = bool(NP_CDECL*)(NPObject* npobj, NPIdentifier name);
 using NPInvokeFunctionPtr = bool(NP_CDECL*)(NPObject* npobj, NPIdentifier name, const NPVariant* args,
                                             std::uint32_t argCount, NPVariant* result);
-using NPInvokeDefaultFunctionPtr = bool(NP_CDECL*)(NPObject* npobj, const NPVariant* args,
-                                                   std::uint32_t argCount, NPVariant* result);
+using NPInvokeDefaultFunctionPtr = bool(NP_CDECL*)(NPObject* npobj, const NPVariant* args, std::uint32_t argCount,
+                                                   NPVariant* result);
 using NPHasPropertyFunctionPtr = bool(NP_CDECL*)(NPObject* npobj, NPIdentifier name);
 using NPGetPropertyFunctionPtr = bool(NP_CDECL*)(NPObject* npobj, NPIdentifier name, NPVariant* result);
 using NPSetPropertyFunctionPtr = bool(NP_CDECL*)(NPObject* npobj, NPIdentifier name, const NPVariant* value);
@@ -114,8 +114,7 @@ static_assert(sizeof(NPVariant) == 24 && offsetof(NPVariant, value) == 8 && alig
 static_assert(sizeof(NPObject) == 16 && offsetof(NPObject, referenceCount) == 8, "NPObject layout");
 static_assert(offsetof(NPClass, allocate) == 8 && offsetof(NPClass, invalidate) == 24 &&
                   offsetof(NPClass, invokeDefault) == 48 && offsetof(NPClass, getProperty) == 64 &&
-                  offsetof(NPClass, enumerate) == 88 && offsetof(NPClass, construct) == 96 &&
-                  sizeof(NPClass) == 104,
+                  offsetof(NPClass, enumerate) == 88 && offsetof(NPClass, construct) == 96 && sizeof(NPClass) == 104,
               "NPClass layout (structure version 3)");
 #else
 static_assert(sizeof(NPString) == 8 && offsetof(NPString, UTF8Length) == 4, "NPString layout");
@@ -124,8 +123,7 @@ static_assert(sizeof(NPVariant) == 16 && offsetof(NPVariant, value) == 8 && alig
 static_assert(sizeof(NPObject) == 8 && offsetof(NPObject, referenceCount) == 4, "NPObject layout");
 static_assert(offsetof(NPClass, allocate) == 4 && offsetof(NPClass, invalidate) == 12 &&
                   offsetof(NPClass, invokeDefault) == 24 && offsetof(NPClass, getProperty) == 32 &&
-                  offsetof(NPClass, enumerate) == 44 && offsetof(NPClass, construct) == 48 &&
-                  sizeof(NPClass) == 52,
+                  offsetof(NPClass, enumerate) == 44 && offsetof(NPClass, construct) == 48 && sizeof(NPClass) == 52,
               "NPClass layout (structure version 3)");
 #endif
 #endif

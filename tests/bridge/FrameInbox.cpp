@@ -14,7 +14,9 @@ void FrameInbox::Poll() {
     m_pending.append(buffer, count);
   }
   while (m_pending.size() >= 4) {
-    const auto byte = [&](std::size_t i) { return static_cast<std::uint32_t>(static_cast<unsigned char>(m_pending[i])); };
+    const auto byte = [&](std::size_t i) {
+      return static_cast<std::uint32_t>(static_cast<unsigned char>(m_pending[i]));
+    };
     const std::uint32_t length = byte(0) | byte(1) << 8 | byte(2) << 16 | byte(3) << 24;
     if (m_pending.size() - 4 < length) break;
     m_frames.push_back(m_pending.substr(4, length));

@@ -42,7 +42,8 @@ std::vector<Outcome> ReadAll(const std::vector<std::string>& pieces) {
       std::size_t at = 0;
       while (at < piece.size()) {
         DWORD written = 0;
-        if (!WriteFile(writeEnd.Get(), piece.data() + at, static_cast<DWORD>(piece.size() - at), &written, nullptr)) break;
+        if (!WriteFile(writeEnd.Get(), piece.data() + at, static_cast<DWORD>(piece.size() - at), &written, nullptr))
+          break;
         at += written;
       }
       Sleep(2);
@@ -75,7 +76,9 @@ TEST(FrameReader, ReadsFramesWhateverPiecesTheyComeInAndRefusesBadOnes) {
   const auto failed = [](HostErrorCode code, const char* detail) { return Outcome{FrameStatus::Failed, detail, code}; };
   const Case cases[] = {
       {"nothing", {}, {end}},
-      {"two frames in one write", {hello + Frame("[]")}, {{FrameStatus::Frame, R"({"type":"hello"})"}, {FrameStatus::Frame, "[]"}, end}},
+      {"two frames in one write",
+       {hello + Frame("[]")},
+       {{FrameStatus::Frame, R"({"type":"hello"})"}, {FrameStatus::Frame, "[]"}, end}},
       {"one byte at a time",
        [&] {
          std::vector<std::string> bytes;
@@ -83,18 +86,26 @@ TEST(FrameReader, ReadsFramesWhateverPiecesTheyComeInAndRefusesBadOnes) {
          return bytes;
        }(),
        {{FrameStatus::Frame, R"({"type":"hello"})"}, end}},
-      {"body in pieces", {hello.substr(0, 6), hello.substr(6, 5), hello.substr(11)}, {{FrameStatus::Frame, R"({"type":"hello"})"}, end}},
+      {"body in pieces",
+       {hello.substr(0, 6), hello.substr(6, 5), hello.substr(11)},
+       {{FrameStatus::Frame, R"({"type":"hello"})"}, end}},
       {"exactly at the cap", {Frame(atCap)}, {{FrameStatus::Frame, atCap}, end}},
-      {"one over the cap", {FrameWithLength(65537, Bytes(65537, 'a'))},
+      {"one over the cap",
+       {FrameWithLength(65537, Bytes(65537, 'a'))},
        {failed(HostErrorCode::FrameTooLong, "a frame of 65537 bytes, over the limit of 65536")}},
-      {"largest length", {FrameWithLength(0xFFFFFFFFu, "")},
+      {"largest length",
+       {FrameWithLength(0xFFFFFFFFu, "")},
        {failed(HostErrorCode::FrameTooLong, "a frame of 4294967295 bytes")}},
       {"length 0", {FrameWithLength(0, "")}, {failed(HostErrorCode::EmptyFrame, "a frame of length 0")}},
-      {"a frame, then length 0", {hello, FrameWithLength(0, "x")},
+      {"a frame, then length 0",
+       {hello, FrameWithLength(0, "x")},
        {{FrameStatus::Frame, R"({"type":"hello"})"}, failed(HostErrorCode::EmptyFrame, "a frame of length 0")}},
-      {"end inside the length", {hello, std::string("\x05\x00\x00", 3)},
-       {{FrameStatus::Frame, R"({"type":"hello"})"}, failed(HostErrorCode::TruncatedFrame, "input ended inside a frame's length (3 of 4 bytes)")}},
-      {"end inside the body", {FrameWithLength(10, "abc")},
+      {"end inside the length",
+       {hello, std::string("\x05\x00\x00", 3)},
+       {{FrameStatus::Frame, R"({"type":"hello"})"},
+        failed(HostErrorCode::TruncatedFrame, "input ended inside a frame's length (3 of 4 bytes)")}},
+      {"end inside the body",
+       {FrameWithLength(10, "abc")},
        {failed(HostErrorCode::TruncatedFrame, "input ended inside a frame (3 of 10 bytes)")}},
   };
   for (const Case& c : cases) {

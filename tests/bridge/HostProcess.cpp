@@ -91,7 +91,8 @@ std::string HostProcess::ErrorText() {
   while (PeekNamedPipe(m_errorRead.Get(), nullptr, 0, nullptr, &available, nullptr) && available > 0) {
     char buffer[4096];
     DWORD count = 0;
-    if (!ReadFile(m_errorRead.Get(), buffer, std::min<DWORD>(available, sizeof buffer), &count, nullptr) || count == 0) {
+    if (!ReadFile(m_errorRead.Get(), buffer, std::min<DWORD>(available, sizeof buffer), &count, nullptr) ||
+        count == 0) {
       break;
     }
     for (DWORD i = 0; i < count; ++i) {

@@ -43,7 +43,7 @@ INSTANTIATE_TEST_SUITE_P(Browsers, HostArguments,
 
 struct InputCase {
   const char* name;
-  std::string input;     // everything the browser sends, then its end of input
+  std::string input;  // everything the browser sends, then its end of input
   unsigned long exitCode;
   const char* errorCode;  // the stable code in the one line on standard error; "" for no line
 };

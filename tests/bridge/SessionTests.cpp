@@ -55,7 +55,9 @@ Pipe MakePipe() {
 class HostSessionTest : public ::testing::Test {
  protected:
   HostSessionTest()
-      : input(MakePipe()), output(MakePipe()), stop(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+      : input(MakePipe()),
+        output(MakePipe()),
+        stop(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
         inbox(output.read.Get()) {}
 
   ~HostSessionTest() override {

@@ -53,7 +53,8 @@ TEST(DemoSteps, BrokenReportFailsOnlyItsCheckValue) {
 
     std::uint8_t record[kCardRecordBufferSize];
     ASSERT_EQ(DecodeCardReport(report.data() + 1, static_cast<std::int32_t>(report.size() - 1), record), 7);
-    const std::uint32_t number = record[1] | record[2] << 8 | record[3] << 16 | static_cast<std::uint32_t>(record[4]) << 24;
+    const std::uint32_t number =
+        record[1] | record[2] << 8 | record[3] << 16 | static_cast<std::uint32_t>(record[4]) << 24;
     EXPECT_EQ(number, kBrokenReportCard) << "shift " << int{shift};
     EXPECT_EQ(ComputeCheckValue(5, record) ^ (record[5] | record[6] << 8), 0x0001) << "shift " << int{shift};
   }

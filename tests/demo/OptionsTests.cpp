@@ -58,7 +58,8 @@ TEST(DemoOptions, RefusedCommandLinesSayWhy) {
       {{"--card", "4294967296"}, "--card needs a number from 0 to 4294967295, not '4294967296'"},
       {{"--card", "-1"}, "--card needs a number from 0 to 4294967295, not '-1'"},
       {{"--card", "0x10"}, "--card needs a number from 0 to 4294967295, not '0x10'"},
-      {{"--card", "99999999999999999999999"}, "--card needs a number from 0 to 4294967295, not '99999999999999999999999'"},
+      {{"--card", "99999999999999999999999"},
+       "--card needs a number from 0 to 4294967295, not '99999999999999999999999'"},
       {{"--card", ""}, "--card needs a number from 0 to 4294967295, not ''"},
       {{"--card"}, "--card needs a value"},
       {{"--size", "0x40"}, "--size needs WxH, from 1x1 to 600x440, not '0x40'"},
@@ -83,8 +84,8 @@ TEST(InteractiveCommand, TypedLines) {
   struct Case {
     std::string line;
     CommandKind kind;
-    StepKind step;           // for RunStep
-    std::uint32_t card;      // for a card
+    StepKind step;       // for RunStep
+    std::uint32_t card;  // for a card
   };
   const Case cases[] = {
       {"42", CommandKind::RunStep, StepKind::PresentCard, 42},

@@ -50,7 +50,8 @@ Bytes InflateStored(const std::string& path, const Bytes& zlib) {
     const unsigned length = zlib[at + 1] | zlib[at + 2] << 8;
     if ((length ^ (zlib[at + 3] | zlib[at + 4] << 8)) != 0xFFFF) Fail(path, "stored block length check");
     if (at + 5 + length > zlib.size()) Fail(path, "stored block runs past the end");
-    data.insert(data.end(), zlib.begin() + static_cast<long>(at) + 5, zlib.begin() + static_cast<long>(at + 5 + length));
+    data.insert(data.end(), zlib.begin() + static_cast<long>(at) + 5,
+                zlib.begin() + static_cast<long>(at + 5 + length));
     at += 5 + length;
   }
   if (at + 4 != zlib.size() || BigEndian32(zlib, at) != Bitmaps::Adler32(data.data(), data.size())) {

@@ -140,8 +140,7 @@ TEST_F(DefaultRun, StampsEveryEventInTheOrderItHappened) {
   const std::size_t broken = out.find("broken check value");
   ASSERT_NE(broken, std::string::npos);
   const std::size_t nextLine = out.find('\n', broken) + 1;
-  EXPECT_TRUE(Contains(out.substr(nextLine, out.find('\n', nextLine) - nextLine), "nothing reached the page"))
-      << out;
+  EXPECT_TRUE(Contains(out.substr(nextLine, out.find('\n', nextLine) - nextLine), "nothing reached the page")) << out;
 }
 
 TEST_F(DefaultRun, ScreenshotsShowTheWindowListeningAndUnpluggedEnlargedFourTimes) {
@@ -153,10 +152,10 @@ TEST_F(DefaultRun, ScreenshotsShowTheWindowListeningAndUnpluggedEnlargedFourTime
 
 TEST(DemoProgram, GivenCardsSizeAndBrowser) {
   const std::string directory = FreshOutputDirectory("options");
-  const ChildResult result =
-      RunDemo("--browser chromium --size 60x30 --card 7 --card 0 --out \"" + directory + "\"");
+  const ChildResult result = RunDemo("--browser chromium --size 60x30 --card 7 --card 0 --out \"" + directory + "\"");
   EXPECT_EQ(result.exitCode, 0u) << result.out << result.err;
-  EXPECT_EQ(PageScripts(result.out), (Lines{"DeviceChanged(1);", "CardReaded(7);", "CardReaded(0);", "DeviceChanged(0);"}));
+  EXPECT_EQ(PageScripts(result.out),
+            (Lines{"DeviceChanged(1);", "CardReaded(7);", "CardReaded(0);", "DeviceChanged(0);"}));
   EXPECT_TRUE(Contains(result.out, "as Chromium would")) << result.out;
   ExpectScreenshotShows(directory + "\\listening.png", 60, 30, 4, kListeningBitmap);
   ExpectScreenshotShows(directory + "\\unplugged.png", 60, 30, 4, kIdleBitmap);
@@ -170,7 +169,8 @@ TEST(DemoProgram, FailsAndSaysWhatThePageLackedWhenItGetsOtherScripts) {
       RunDemo("--card 5 --expect DeviceChanged(1); --expect CardReaded(6); --expect DeviceChanged(0); --out \"" +
               directory + "\"");
   EXPECT_EQ(result.exitCode, 1u) << result.out << result.err;
-  EXPECT_EQ(result.err, "npTARVX_demo: script 2: the page should have received CardReaded(6); but received CardReaded(5);\n");
+  EXPECT_EQ(result.err,
+            "npTARVX_demo: script 2: the page should have received CardReaded(6); but received CardReaded(5);\n");
   EXPECT_TRUE(Contains(result.out, "Demo FAILED.\n")) << result.out;
 
   const ChildResult shorter = RunDemo("--card 5 --expect DeviceChanged(1); --out \"" + directory + "\"");
@@ -184,8 +184,9 @@ TEST(DemoProgram, InteractiveRunsTypedCommandsUntilTheEndOfInput) {
                                      std::string("42\nbad\nunplug\n7\nwhat\nplug\n4294967295\n"));
   EXPECT_EQ(result.exitCode, 0u) << result.out << result.err;
   // The reader is pulled out at the end, as it is without --interactive.
-  EXPECT_EQ(PageScripts(result.out), (Lines{"DeviceChanged(1);", "CardReaded(1);", "CardReaded(42);", "DeviceChanged(0);",
-                                            "DeviceChanged(1);", "CardReaded(4294967295);", "DeviceChanged(0);"}));
+  EXPECT_EQ(PageScripts(result.out),
+            (Lines{"DeviceChanged(1);", "CardReaded(1);", "CardReaded(42);", "DeviceChanged(0);", "DeviceChanged(1);",
+                   "CardReaded(4294967295);", "DeviceChanged(0);"}));
   EXPECT_TRUE(Contains(result.out, "no reader is plugged in; type 'plug' first")) << result.out;
   EXPECT_TRUE(Contains(result.out, "not understood: 'what'")) << result.out;
   ExpectScreenshotShows(directory + "\\unplugged.png", 100, 40, 4, kIdleBitmap);
@@ -193,8 +194,8 @@ TEST(DemoProgram, InteractiveRunsTypedCommandsUntilTheEndOfInput) {
 
 TEST(DemoProgram, InteractiveQuitEndsWithoutReadingFurther) {
   const std::string directory = FreshOutputDirectory("quit");
-  const ChildResult result = RunDemo("--interactive --card 1 --out \"" + directory + "\"",
-                                     std::string("unplug\r\nquit\r\nplug\r\n9\r\n"));
+  const ChildResult result =
+      RunDemo("--interactive --card 1 --out \"" + directory + "\"", std::string("unplug\r\nquit\r\nplug\r\n9\r\n"));
   EXPECT_EQ(result.exitCode, 0u) << result.out << result.err;
   EXPECT_EQ(PageScripts(result.out), (Lines{"DeviceChanged(1);", "CardReaded(1);", "DeviceChanged(0);"}));
 }
@@ -208,7 +209,8 @@ TEST(DemoProgram, CommandLinesItCannotRun) {
   };
   const Case cases[] = {
       {"--help", 0, "Usage: npTARVX_demo [options]\n", ""},
-      {"--size 100", 2, "", "npTARVX_demo: --size needs WxH, from 1x1 to 600x440, not '100'\nTry npTARVX_demo --help.\n"},
+      {"--size 100", 2, "",
+       "npTARVX_demo: --size needs WxH, from 1x1 to 600x440, not '100'\nTry npTARVX_demo --help.\n"},
       {"--frobnicate", 2, "", "npTARVX_demo: unknown argument: --frobnicate\n"},
       {"--plugin no-such-plugin.dll", 2, "", "npTARVX_demo: no plug-in at "},
       // A DLL that is not an NPAPI plug-in: no MIME type in its version resource.

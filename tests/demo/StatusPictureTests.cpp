@@ -28,7 +28,8 @@ nphost::Pixels WindowWith(const nphost::Pixels& picture, int width, int height, 
       const int wx = left + x;
       const int wy = top + y;
       if (wx < 0 || wy < 0 || wx >= width || wy >= height) continue;
-      window.rows[static_cast<std::size_t>(wy * width + wx)] = picture.rows[static_cast<std::size_t>(y * picture.width + x)];
+      window.rows[static_cast<std::size_t>(wy * width + wx)] =
+          picture.rows[static_cast<std::size_t>(y * picture.width + x)];
     }
   }
   return window;

@@ -54,9 +54,9 @@ TEST(HostManifestCheck, SoundManifestsPassAndNameTheProgram) {
        ManifestFamily::Chromium},
       {"\xEF\xBB\xBF" + Good(ManifestFamily::Firefox), ManifestFamily::Firefox},
       // Other extensions allowed beside ours.
-      {Manifest(BridgeNames::kHostName, "tarvx-host.exe",
-                "\"allowed_origins\": [\"chrome-extension://abc/\", \"" + std::string(BridgeNames::kChromiumOrigin) +
-                    "\"]"),
+      {Manifest(
+           BridgeNames::kHostName, "tarvx-host.exe",
+           "\"allowed_origins\": [\"chrome-extension://abc/\", \"" + std::string(BridgeNames::kChromiumOrigin) + "\"]"),
        ManifestFamily::Chromium},
   };
   for (const Case& c : cases) {
@@ -80,21 +80,20 @@ TEST(HostManifestCheck, BrokenManifestsSayWhatIsWrong) {
       {"trailing comma", "{\"name\": \"" + host + "\",}", ManifestFamily::Chromium, "not valid JSON"},
       {"single quotes", "{'name': 'x'}", ManifestFamily::Chromium, "not valid JSON"},
       {"two documents", Good(ManifestFamily::Chromium) + "{}", ManifestFamily::Chromium, "not valid JSON"},
-      {"unescaped backslash", Manifest(host, "C:\\Tarvo\\tarvx-host.exe", ChromiumAllowed()),
-       ManifestFamily::Chromium, "not valid JSON"},
+      {"unescaped backslash", Manifest(host, "C:\\Tarvo\\tarvx-host.exe", ChromiumAllowed()), ManifestFamily::Chromium,
+       "not valid JSON"},
       {"an array", "[" + Good(ManifestFamily::Chromium) + "]", ManifestFamily::Chromium, "not a JSON object"},
       {"another host", Manifest("com.other.host", "tarvx-host.exe", ChromiumAllowed()), ManifestFamily::Chromium,
        "\"com.other.host\""},
       {"no name", "{\"path\": \"tarvx-host.exe\", \"type\": \"stdio\", " + ChromiumAllowed() + "}",
        ManifestFamily::Chromium, "another host (no name"},
-      {"wrong type", Manifest(host, "tarvx-host.exe", ChromiumAllowed(), "pipe"), ManifestFamily::Chromium,
-       "\"type\""},
+      {"wrong type", Manifest(host, "tarvx-host.exe", ChromiumAllowed(), "pipe"), ManifestFamily::Chromium, "\"type\""},
       {"no path", "{\"name\": \"" + host + "\", \"type\": \"stdio\", " + ChromiumAllowed() + "}",
        ManifestFamily::Chromium, "names no program"},
       {"path to a missing program", Manifest(host, "old-host.exe", ChromiumAllowed()), ManifestFamily::Chromium,
        "does not exist: " + kDir + "old-host.exe"},
-      {"absolute path elsewhere", Manifest(host, "D:\\\\tarvx-host.exe", ChromiumAllowed()),
-       ManifestFamily::Chromium, "does not exist: D:\\tarvx-host.exe"},
+      {"absolute path elsewhere", Manifest(host, "D:\\\\tarvx-host.exe", ChromiumAllowed()), ManifestFamily::Chromium,
+       "does not exist: D:\\tarvx-host.exe"},
       {"another extension", Manifest(host, "tarvx-host.exe", "\"allowed_origins\": [\"chrome-extension://abc/\"]"),
        ManifestFamily::Chromium, "lacks \"" + std::string(BridgeNames::kChromiumOrigin) + "\""},
       {"origin without the slash",
@@ -212,16 +211,18 @@ TEST(BridgeCheck, EachRegistrationIsCheckedInEveryPlaceABrowserLooks) {
   const std::string firefoxKey = std::string(firefox.key) + "\\" + BridgeNames::kHostName;
   const Case cases[] = {
       {"a stale per-user key beside a sound machine one", true,
-       [&](FakeProbe& p) { p.Register("HKCU", firefox, "C:\\Users\\kiosk\\old\\f.json"); },
-       "HKCU\\Software\\Mozilla"},
+       [&](FakeProbe& p) { p.Register("HKCU", firefox, "C:\\Users\\kiosk\\old\\f.json"); }, "HKCU\\Software\\Mozilla"},
       {"the 32-bit view's key removed by hand", true,
-       [&](FakeProbe& p) { p.keys.erase({"HKLM (32-bit view)", firefoxKey}); },
+       [&](FakeProbe& p) {
+         p.keys.erase({"HKLM (32-bit view)", firefoxKey});
+       },
        ""},
       {"a key with no default value", true,
-       [&](FakeProbe& p) { p.keys[{"HKLM (64-bit view)", firefoxKey}] = RegistryEntry{true, std::nullopt}; },
+       [&](FakeProbe& p) {
+         p.keys[{"HKLM (64-bit view)", firefoxKey}] = RegistryEntry{true, std::nullopt};
+       },
        "default value does not name the manifest"},
-      {"the manifest deleted", true, [](FakeProbe& p) { p.files.erase(kDir + "f.json"); },
-       "manifest file is missing"},
+      {"the manifest deleted", true, [](FakeProbe& p) { p.files.erase(kDir + "f.json"); }, "manifest file is missing"},
       {"32-bit Windows has one HKLM", false, [](FakeProbe&) {}, "Chrome cannot start"},
   };
   for (const Case& c : cases) {

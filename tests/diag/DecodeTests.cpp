@@ -62,8 +62,8 @@ TEST(Decode, EachKindOfRejectionIsNamedAndFails) {
     const Outcome outcome = Decode(c.hex);
     EXPECT_EQ(outcome.exitCode, 1) << c.hex;
     EXPECT_NE(outcome.out.find("  decodes:     " + c.decodes), std::string::npos) << c.hex << "\n" << outcome.out;
-    EXPECT_EQ(outcome.out.find("check value: does not match") != std::string::npos, c.checked)
-        << c.hex << "\n" << outcome.out;
+    EXPECT_EQ(outcome.out.find("check value: does not match") != std::string::npos, c.checked) << c.hex << "\n"
+                                                                                               << outcome.out;
     EXPECT_NE(outcome.out.find("  card number: none ("), std::string::npos) << c.hex << "\n" << outcome.out;
   }
 }

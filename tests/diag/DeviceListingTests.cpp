@@ -33,12 +33,17 @@ TEST(DeviceListing, ListsEveryInterfaceInOrderAndMarksTheReader) {
 
   const Outcome outcome = List();
   EXPECT_EQ(outcome.exitCode, 0);
-  EXPECT_EQ(outcome.out, "HID device interfaces present: 2\n"
-                         "  1. " + keyboard.Path() + "\n"
-                         "     vendor 0x046D, product 0xC31C, input report 8 bytes\n"
-                         "  2. " + reader.Path() + "\n"
-                         "     vendor 0x4154, product 0x5652, input report 17 bytes  <- card reader\n"
-                         "The card reader is present.\n");
+  EXPECT_EQ(outcome.out,
+            "HID device interfaces present: 2\n"
+            "  1. " +
+                keyboard.Path() +
+                "\n"
+                "     vendor 0x046D, product 0xC31C, input report 8 bytes\n"
+                "  2. " +
+                reader.Path() +
+                "\n"
+                "     vendor 0x4154, product 0x5652, input report 17 bytes  <- card reader\n"
+                "The card reader is present.\n");
 }
 
 TEST(DeviceListing, WithoutTheReaderSaysSoAndFails) {
@@ -79,8 +84,8 @@ TEST(DeviceListing, WhatADeviceDoesNotAnswerIsShownAsNotReadable) {
   struct Case {
     unsigned faults;
     std::uint16_t reportLength;
-    std::string line;       // the device's second line
-    std::string warning;    // the line after it, empty for none
+    std::string line;     // the device's second line
+    std::string warning;  // the line after it, empty for none
     int exitCode;
   };
   const Case cases[] = {
@@ -100,7 +105,8 @@ TEST(DeviceListing, WhatADeviceDoesNotAnswerIsShownAsNotReadable) {
     reader.SetFaults(c.faults);
     const Outcome outcome = List();
     EXPECT_EQ(outcome.exitCode, c.exitCode) << outcome.out;
-    const std::string expected = reader.Path() + "\n     " + c.line + "\n" + (c.warning.empty() ? "" : c.warning + "\n");
+    const std::string expected =
+        reader.Path() + "\n     " + c.line + "\n" + (c.warning.empty() ? "" : c.warning + "\n");
     EXPECT_NE(outcome.out.find(expected), std::string::npos) << "expected:\n" << expected << "\nin:\n" << outcome.out;
     if (c.warning.empty()) {
       EXPECT_EQ(outcome.out.find("warning"), std::string::npos) << outcome.out;

@@ -39,8 +39,7 @@ class ListeningRun {
   // Once the tool has found the reader and its listen thread holds the only handle on it,
   // every report sent reaches the thread.
   bool WaitUntilListening(const simreader::Device& reader) {
-    return m_out.WaitFor("Listening to the card reader at " + reader.Path() + "\n") &&
-           reader.WaitForOpenHandles(1);
+    return m_out.WaitFor("Listening to the card reader at " + reader.Path() + "\n") && reader.WaitForOpenHandles(1);
   }
   void Interrupt() { SetEvent(m_interrupt.GetHandle()); }
   int ExitCode() { return m_exitCode.get(); }
@@ -71,13 +70,13 @@ TEST(Listening, PrintsEachReportWithItsVerdictAndStopsAfterTheCount) {
 
   EXPECT_EQ(run.ExitCode(), 0);
   const std::string out = run.Out();
-  EXPECT_TRUE(Contains(out, "] report 1: 17 bytes: 00 01 5A 5C 00 0D FF 0B 12 F4 80 55 3C A4 01 AA 03\n"
-                            "  decodes:     yes, to a 7-byte card record\n"
-                            "  check value: matches\n"
-                            "  card number: 2587647617\n"))
+  EXPECT_TRUE(Contains(out,
+                       "] report 1: 17 bytes: 00 01 5A 5C 00 0D FF 0B 12 F4 80 55 3C A4 01 AA 03\n"
+                       "  decodes:     yes, to a 7-byte card record\n"
+                       "  check value: matches\n"
+                       "  card number: 2587647617\n"))
       << out;
-  EXPECT_TRUE(Contains(out, "] report 2: 17 bytes: 00 01 5A 5C 00 0D FF 0A"))
-      << out;
+  EXPECT_TRUE(Contains(out, "] report 2: 17 bytes: 00 01 5A 5C 00 0D FF 0A")) << out;
   EXPECT_TRUE(Contains(out, "  card number: none (check value mismatch; the page is not called)\n")) << out;
   EXPECT_TRUE(Contains(out, "] report 3: 17 bytes: ")) << out;
   EXPECT_TRUE(Contains(out, "  card number: 4294967295\n")) << out;
@@ -113,8 +112,8 @@ TEST(Listening, UnpluggingTheReaderEndsListeningAsAFailure) {
 
   EXPECT_EQ(run.ExitCode(), 1);
   const std::string out = run.Out();
-  EXPECT_TRUE(Contains(out,
-                       "Listening ended: reading failed: the reader was unplugged or stopped answering (Windows error "))
+  EXPECT_TRUE(
+      Contains(out, "Listening ended: reading failed: the reader was unplugged or stopped answering (Windows error "))
       << out;
   EXPECT_FALSE(Contains(out, "still listed")) << out;
   // The read that the unplug ended (if one was pending) is not counted as a report.

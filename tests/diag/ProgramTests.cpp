@@ -58,10 +58,9 @@ TEST(Program, CarriesTheProjectsVersion) {
   EXPECT_STREQ(static_cast<const char*>(value), DIAG_EXPECTED_VERSION);
   ASSERT_TRUE(VerQueryValueA(data.data(), "\\", &value, &length));
   const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
-  const std::string fixedVersion = std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." +
-                                   std::to_string(LOWORD(fixed->dwFileVersionMS)) + "." +
-                                   std::to_string(HIWORD(fixed->dwFileVersionLS)) + "." +
-                                   std::to_string(LOWORD(fixed->dwFileVersionLS));
+  const std::string fixedVersion =
+      std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." + std::to_string(LOWORD(fixed->dwFileVersionMS)) + "." +
+      std::to_string(HIWORD(fixed->dwFileVersionLS)) + "." + std::to_string(LOWORD(fixed->dwFileVersionLS));
   EXPECT_EQ(fixedVersion, DIAG_EXPECTED_VERSION);
 }
 

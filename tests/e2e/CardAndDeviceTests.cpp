@@ -9,8 +9,8 @@ TEST_F(CardTest, WorkedExampleReportGivesItsCardNumber) {
   StartBrowser();
   Embed();
   simreader::Device reader = PlugInReader();
-  reader.SendReport({0x00, 0x01, 0x5A, 0x5C, 0x00, 0x0D, 0xFF, 0x0B, 0x12, 0xF4, 0x80, 0x55, 0x3C, 0xA4, 0x01, 0xAA,
-                     0x03});
+  reader.SendReport(
+      {0x00, 0x01, 0x5A, 0x5C, 0x00, 0x0D, 0xFF, 0x0B, 0x12, 0xF4, 0x80, 0x55, 0x3C, 0xA4, 0x01, 0xAA, 0x03});
   ASSERT_TRUE(WaitForScripts(2));
   EXPECT_EQ(Scripts(), (std::vector<std::string>{"DeviceChanged(1);", "CardReaded(2587647617);"}));
 }
@@ -31,8 +31,8 @@ TEST_F(CardTest, ReportWithABrokenCheckValueReachesNobody) {
   StartBrowser();
   Embed();
   simreader::Device reader = PlugInReader();
-  reader.SendReport({0x00, 0x01, 0x5A, 0x5C, 0x00, 0x0D, 0xFF, 0x0B, 0x12, 0xF4, 0x80, 0x55, 0x3C, 0xA4, 0x01, 0xAB,
-                     0x03});
+  reader.SendReport(
+      {0x00, 0x01, 0x5A, 0x5C, 0x00, 0x0D, 0xFF, 0x0B, 0x12, 0xF4, 0x80, 0x55, 0x3C, 0xA4, 0x01, 0xAB, 0x03});
   reader.PresentCard(42);
   ASSERT_TRUE(WaitForScripts(2));
   nphost::PumpFor(100);
@@ -48,7 +48,8 @@ TEST_F(CardTest, EveryInstanceOnThePageGetsEachCard) {
   ASSERT_TRUE(WaitForScripts(4));
   int cards[2] = {0, 0};
   for (const nphost::ScriptRecord& record : browser->Page().Records()) {
-    if (record.text == "CardReaded(31337);") ++cards[record.instance == &first ? 0 : record.instance == &second ? 1 : 2];
+    if (record.text == "CardReaded(31337);")
+      ++cards[record.instance == &first ? 0 : record.instance == &second ? 1 : 2];
   }
   EXPECT_EQ(cards[0], 1);
   EXPECT_EQ(cards[1], 1);
@@ -94,8 +95,8 @@ TEST_F(CardTest, RemovalNoticeStopsListeningOnlyForTheReadersPath) {
   browser->SendDeviceInterfaceChange(DBT_DEVICEREMOVECOMPLETE, InOtherCase(reader.Path()));
   EXPECT_TRUE(reader.WaitForOpenHandles(0, 5000)) << "the removal in other letter case did not stop the reader";
   EXPECT_TRUE(RepaintRequested(instance.Window()));
-  EXPECT_EQ(Scripts(),
-            (std::vector<std::string>{"DeviceChanged(1);", "DeviceChanged(1);", "DeviceChanged(0);", "DeviceChanged(0);"}));
+  EXPECT_EQ(Scripts(), (std::vector<std::string>{"DeviceChanged(1);", "DeviceChanged(1);", "DeviceChanged(0);",
+                                                 "DeviceChanged(0);"}));
 }
 
 TEST_F(CardTest, OtherDeviceEventsAndTypesAreIgnoredWithoutARepaint) {

@@ -48,9 +48,7 @@ class EndToEndTest : public ::testing::Test {
     return nphost::PumpUntil([&] { return browser->Page().Records().size() >= count; }, 5000);
   }
 
-  static WNDPROC ProcedureOf(HWND window) {
-    return reinterpret_cast<WNDPROC>(GetWindowLongPtrA(window, GWLP_WNDPROC));
-  }
+  static WNDPROC ProcedureOf(HWND window) { return reinterpret_cast<WNDPROC>(GetWindowLongPtrA(window, GWLP_WNDPROC)); }
 
   static bool RepaintRequested(HWND window) { return GetUpdateRect(window, nullptr, FALSE) != FALSE; }
 

@@ -69,13 +69,12 @@ TEST_P(TwoInstancesTest, EachDestroyRestoresItsOwnProcedure) {
   EXPECT_TRUE(reader.WaitForOpenHandles(0, 5000));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Orders, TwoInstancesTest,
-    ::testing::Values(DestroyOrder{"FirefoxFirstEmbeddedFirst", nphost::LateFirefox(), true},
-                      DestroyOrder{"FirefoxLastEmbeddedFirst", nphost::LateFirefox(), false},
-                      DestroyOrder{"ChromiumFirstEmbeddedFirst", nphost::Chromium(), true},
-                      DestroyOrder{"ChromiumLastEmbeddedFirst", nphost::Chromium(), false}),
-    [](const ::testing::TestParamInfo<DestroyOrder>& tested) { return tested.param.name; });
+INSTANTIATE_TEST_SUITE_P(Orders, TwoInstancesTest,
+                         ::testing::Values(DestroyOrder{"FirefoxFirstEmbeddedFirst", nphost::LateFirefox(), true},
+                                           DestroyOrder{"FirefoxLastEmbeddedFirst", nphost::LateFirefox(), false},
+                                           DestroyOrder{"ChromiumFirstEmbeddedFirst", nphost::Chromium(), true},
+                                           DestroyOrder{"ChromiumLastEmbeddedFirst", nphost::Chromium(), false}),
+                         [](const ::testing::TestParamInfo<DestroyOrder>& tested) { return tested.param.name; });
 
 bool CardMessageQueued(HWND window) {
   MSG message;

@@ -28,8 +28,8 @@ TEST_P(LoadByBrowserTest, SessionUsesOnlyTheSixHostFunctionsOnTheBrowserThread) 
   ASSERT_EQ(instance.Destroy(), NPERR_NO_ERROR);
   browser->Unload();
 
-  const std::set<std::string> allowed = {"getvalue",      "evaluate",     "releasevariantvalue",
-                                         "createobject",  "retainobject", "releaseobject"};
+  const std::set<std::string> allowed = {"getvalue",     "evaluate",     "releasevariantvalue",
+                                         "createobject", "retainobject", "releaseobject"};
   for (const auto& call : browser->Calls().bySlot) {
     EXPECT_TRUE(allowed.count(call.first) != 0) << "the plug-in called " << call.first;
   }
@@ -45,13 +45,11 @@ nphost::BrowserProfile WithPluginTable(nphost::BrowserProfile profile, std::uint
   return profile;
 }
 
-INSTANTIATE_TEST_SUITE_P(Browsers, LoadByBrowserTest,
-                         ::testing::Values(nphost::LateFirefox(), nphost::Chromium(),
-                                           WithPluginTable(nphost::Chromium(), kPluginFuncsThroughSetValue,
-                                                           "smallest_plugin_table")),
-                         [](const ::testing::TestParamInfo<nphost::BrowserProfile>& tested) {
-                           return tested.param.name;
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Browsers, LoadByBrowserTest,
+    ::testing::Values(nphost::LateFirefox(), nphost::Chromium(),
+                      WithPluginTable(nphost::Chromium(), kPluginFuncsThroughSetValue, "smallest_plugin_table")),
+    [](const ::testing::TestParamInfo<nphost::BrowserProfile>& tested) { return tested.param.name; });
 
 // The exports, looked up by name and called as a browser calls them.
 TEST_F(LoadingTest, EntryPointsCheckSizesAndVersions) {

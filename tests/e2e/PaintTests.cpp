@@ -70,8 +70,8 @@ TEST_F(PaintTest, PictureFollowsTheReader) {
 
 // The frame and text a window without an instance shows, drawn here the same way.
 nphost::Pixels ExpectedErrorPicture(HWND page, int width, int height) {
-  HWND reference = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, 300, 300, width, height, page, nullptr,
-                                   nullptr, nullptr);
+  HWND reference =
+      CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, 300, 300, width, height, page, nullptr, nullptr, nullptr);
   UpdateWindow(reference);
   HDC dc = GetDC(reference);
   RECT client{0, 0, width, height};

@@ -49,9 +49,10 @@ TEST_F(TraceTest, OneLinePerReaderEventWhenTheVariableSwitchesItOn) {
   const std::vector<std::string> rest(lines.begin() + static_cast<std::ptrdiff_t>(expected.size()), lines.end());
   EXPECT_NE(std::find(rest.begin(), rest.end(), "device removal: " + path + " (the reader)"), rest.end())
       << ::testing::PrintToString(rest);
-  EXPECT_NE(std::find_if(rest.begin(), rest.end(),
-                         [&](const std::string& line) { return line.rfind("listening to " + path + " ended: ", 0) == 0; }),
-            rest.end())
+  EXPECT_NE(
+      std::find_if(rest.begin(), rest.end(),
+                   [&](const std::string& line) { return line.rfind("listening to " + path + " ended: ", 0) == 0; }),
+      rest.end())
       << ::testing::PrintToString(rest);
 }
 

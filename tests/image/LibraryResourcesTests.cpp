@@ -142,12 +142,11 @@ TEST_F(PluginResources, StatusBitmapsAre2140ByteDibsInLanguage0804) {
   for (int id : {STATUS_BITMAP_IDLE, STATUS_BITMAP_LISTENING}) {
     SCOPED_TRACE("bitmap " + std::to_string(id));
     std::vector<WORD> languages;
-    EnumResourceLanguagesA(m_module.Get(), MAKEINTRESOURCEA(2), MAKEINTRESOURCEA(id),
-                           CollectLanguage, reinterpret_cast<LONG_PTR>(&languages));
+    EnumResourceLanguagesA(m_module.Get(), MAKEINTRESOURCEA(2), MAKEINTRESOURCEA(id), CollectLanguage,
+                           reinterpret_cast<LONG_PTR>(&languages));
     EXPECT_EQ(languages, std::vector<WORD>{kChineseSimplified});
 
-    HRSRC resource = FindResourceExA(m_module.Get(), MAKEINTRESOURCEA(2), MAKEINTRESOURCEA(id),
-                                     kChineseSimplified);
+    HRSRC resource = FindResourceExA(m_module.Get(), MAKEINTRESOURCEA(2), MAKEINTRESOURCEA(id), kChineseSimplified);
     ASSERT_NE(resource, nullptr);
     const std::string bytes = Bytes(resource);
     ASSERT_EQ(bytes.size(), 2140u);

@@ -30,8 +30,8 @@ constexpr std::uint32_t kSentinel = 0x123456;  // red 0x12, green 0x34, blue 0x5
 
 // The shipped DLL's resources, without running its code.
 HMODULE PluginResources() {
-  static const UniqueModule plugin(LoadLibraryExA(
-      TestSupport::PathNextToProgram("npTARVX.dll").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+  static const UniqueModule plugin(
+      LoadLibraryExA(TestSupport::PathNextToProgram("npTARVX.dll").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
   return plugin.Get();
 }
 
@@ -154,8 +154,7 @@ TEST_F(StatusImage, DrawAtCopiesTheResourcePixelForPixelAtThePoint) {
     const std::vector<std::uint32_t> expected = ResourcePixels(id);
     ASSERT_EQ(expected.size(), static_cast<size_t>(kWidth * kHeight));
     for (const Placement& at : placements) {
-      SCOPED_TRACE("bitmap " + std::to_string(id) + " at " + std::to_string(at.x) + "," +
-                   std::to_string(at.y));
+      SCOPED_TRACE("bitmap " + std::to_string(id) + " at " + std::to_string(at.x) + "," + std::to_string(at.y));
       Surface target(40, 32);
       CImage image;
       image.LoadBitmapResource(PluginResources(), id);
@@ -172,8 +171,7 @@ TEST_F(StatusImage, DrawAtCopiesTheResourcePixelForPixelAtThePoint) {
           const bool inside = sx >= 0 && sx < kWidth && sy >= 0 && sy < kHeight;
           const std::uint32_t want = inside ? expected[sy * kWidth + sx] : kSentinel;
           if (target.At(x, y) != want && ++wrong <= 3) {
-            ADD_FAILURE() << "pixel " << x << "," << y << " is " << std::hex << target.At(x, y)
-                          << ", not " << want;
+            ADD_FAILURE() << "pixel " << x << "," << y << " is " << std::hex << target.At(x, y) << ", not " << want;
           }
         }
       }

@@ -200,8 +200,8 @@ TEST(TableFunctions, AnswersForNullAndValidInstances) {
 
 TEST(GetValue, NullInstanceAndMissingRecord) {
   const char* untouched = "untouched";
-  for (NPPVariable variable : {NPPVpluginNameString, NPPVpluginDescriptionString, NPPVpluginScriptableNPObject,
-                               NPPVpluginNeedsXEmbed}) {
+  for (NPPVariable variable :
+       {NPPVpluginNameString, NPPVpluginDescriptionString, NPPVpluginScriptableNPObject, NPPVpluginNeedsXEmbed}) {
     const char* value = untouched;
     EXPECT_EQ(NPP_GetValue(nullptr, variable, &value), NPERR_INVALID_INSTANCE_ERROR) << variable;
     NPP_t withoutRecord{nullptr, nullptr};
@@ -221,8 +221,8 @@ TEST(GetValue, NameDescriptionAndUnknownVariables) {
   EXPECT_EQ(NPP_GetValue(&npp, NPPVpluginDescriptionString, &text), NPERR_NO_ERROR);
   EXPECT_STREQ(text, "TarvoUsbICReader plugin");
 
-  for (int variable : std::initializer_list<int>{NPPVpluginNeedsXEmbed, NPPVpluginWindowBool, NPPVformValue, NPPVpluginWantsAllNetworkStreams,
-                       NPPVpluginDrawingModel, 4001}) {
+  for (int variable : std::initializer_list<int>{NPPVpluginNeedsXEmbed, NPPVpluginWindowBool, NPPVformValue,
+                                                 NPPVpluginWantsAllNetworkStreams, NPPVpluginDrawingModel, 4001}) {
     unsigned char bytes[8];
     std::memset(bytes, kUntouched, sizeof bytes);
     EXPECT_EQ(NPP_GetValue(&npp, static_cast<NPPVariable>(variable), bytes), NPERR_GENERIC_ERROR) << variable;

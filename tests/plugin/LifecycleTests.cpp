@@ -101,10 +101,9 @@ TEST_P(TwoInstancesTest, EachDestroyRestoresItsOwnWindowProcedure) {
   EXPECT_EQ(ReaderDouble::Observed().destroyed, 2);
 }
 
-INSTANTIATE_TEST_SUITE_P(Orders, TwoInstancesTest, ::testing::Bool(),
-                         [](const ::testing::TestParamInfo<bool>& tested) {
-                           return tested.param ? std::string("FirstEmbeddedFirst") : std::string("LastEmbeddedFirst");
-                         });
+INSTANTIATE_TEST_SUITE_P(Orders, TwoInstancesTest, ::testing::Bool(), [](const ::testing::TestParamInfo<bool>& tested) {
+  return tested.param ? std::string("FirstEmbeddedFirst") : std::string("LastEmbeddedFirst");
+});
 
 TEST_F(LifecycleTest, DestroyPutsBackTheReplacedProcedureEvenIfTheBrowserSubclassedAgain) {
   StartBrowser();
@@ -153,7 +152,8 @@ TEST_P(FailedSetUpTest, IsReportedUndoneAndMayBeRetried) {
 
 INSTANTIATE_TEST_SUITE_P(
     Steps, FailedSetUpTest,
-    ::testing::Values(SetUpFailure{"ManagerConstruction", [](ReaderDouble::Behaviour& b) { b.constructorThrows = true; }},
+    ::testing::Values(SetUpFailure{"ManagerConstruction",
+                                   [](ReaderDouble::Behaviour& b) { b.constructorThrows = true; }},
                       SetUpFailure{"OpenReader", [](ReaderDouble::Behaviour& b) { b.openReaderThrows = true; }},
                       // The listen thread is already running when the listener cannot be added.
                       SetUpFailure{"AddListener", [](ReaderDouble::Behaviour& b) { b.addListenerThrows = true; }}),
@@ -170,8 +170,7 @@ TEST_F(LifecycleTest, AWindowThatCannotBeSubclassedIsAFailedSetUp) {
   EXPECT_EQ(instance.Destroy(), NPERR_NO_ERROR);
 }
 
-class TeardownByBrowserTest : public PluginLayerTest,
-                              public ::testing::WithParamInterface<nphost::BrowserProfile> {};
+class TeardownByBrowserTest : public PluginLayerTest, public ::testing::WithParamInterface<nphost::BrowserProfile> {};
 
 TEST_P(TeardownByBrowserTest, ListeningInstanceIsTornDownCleanly) {
   StartBrowser(GetParam());
@@ -189,6 +188,8 @@ TEST_P(TeardownByBrowserTest, ListeningInstanceIsTornDownCleanly) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Browsers, TeardownByBrowserTest, ::testing::Values(nphost::LateFirefox(), nphost::Chromium()),
-                         [](const ::testing::TestParamInfo<nphost::BrowserProfile>& tested) { return tested.param.name; });
+                         [](const ::testing::TestParamInfo<nphost::BrowserProfile>& tested) {
+                           return tested.param.name;
+                         });
 
 }  // namespace

@@ -32,8 +32,8 @@ class PluginLayerTest : public ::testing::Test {
   nphost::Browser& StartBrowser(nphost::BrowserProfile profile = nphost::LateFirefox()) {
     browser.reset();
     browser = std::make_unique<nphost::Browser>(std::move(profile));
-    const NPError loaded = browser->Load(
-        nphost::PluginLibrary::Linked({NP_GetEntryPoints, NP_Initialize, NP_Shutdown}, kMimeType));
+    const NPError loaded =
+        browser->Load(nphost::PluginLibrary::Linked({NP_GetEntryPoints, NP_Initialize, NP_Shutdown}, kMimeType));
     EXPECT_EQ(loaded, NPERR_NO_ERROR);
     return *browser;
   }
@@ -49,9 +49,7 @@ class PluginLayerTest : public ::testing::Test {
     return *static_cast<CPluginInstance*>(instance.Npp()->pdata);
   }
 
-  static WNDPROC ProcedureOf(HWND window) {
-    return reinterpret_cast<WNDPROC>(GetWindowLongPtrA(window, GWLP_WNDPROC));
-  }
+  static WNDPROC ProcedureOf(HWND window) { return reinterpret_cast<WNDPROC>(GetWindowLongPtrA(window, GWLP_WNDPROC)); }
 
   std::vector<std::string> Scripts() const { return browser->Page().Texts(); }
 

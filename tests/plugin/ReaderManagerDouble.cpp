@@ -60,8 +60,7 @@ DWORD CHIDListenThread::Run() {
   return 0;
 }
 
-CUsbICReaderManager::CUsbICReaderManager()
-    : m_vendorId(kReaderVendorId), m_productId(kReaderProductId) {
+CUsbICReaderManager::CUsbICReaderManager() : m_vendorId(kReaderVendorId), m_productId(kReaderProductId) {
   ReaderDouble::ThrowIf(g_behaviour.constructorThrows, "CEvent::Create()");
   ++g_calls.constructed;
 }

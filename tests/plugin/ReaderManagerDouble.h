@@ -18,8 +18,8 @@ struct Behaviour {
   bool constructorThrows = false;
   bool openReaderThrows = false;
   bool addListenerThrows = false;
-  bool stopThrows = false;           // CHIDListenThread::Stop, after the manager exists
-  bool readerPresent = false;        // OpenReader finds the reader and starts listening
+  bool stopThrows = false;     // CHIDListenThread::Stop, after the manager exists
+  bool readerPresent = false;  // OpenReader finds the reader and starts listening
   std::string readerPath = "\\\\?\\hid#vid_4154&pid_5652#sim#{4d1e55b2-f16f-11cf-88cb-001111000030}";
 };
 

@@ -113,12 +113,12 @@ TEST_F(ScriptableClassTest, EveryEntryIsFilledAtVersionThree) {
   EXPECT_EQ(aClass, &ScriptablePluginObjectClass);
   EXPECT_EQ(aClass->structVersion, 3u);
   const void* entries[] = {
-      reinterpret_cast<const void*>(aClass->allocate),      reinterpret_cast<const void*>(aClass->deallocate),
-      reinterpret_cast<const void*>(aClass->invalidate),    reinterpret_cast<const void*>(aClass->hasMethod),
-      reinterpret_cast<const void*>(aClass->invoke),        reinterpret_cast<const void*>(aClass->invokeDefault),
-      reinterpret_cast<const void*>(aClass->hasProperty),   reinterpret_cast<const void*>(aClass->getProperty),
-      reinterpret_cast<const void*>(aClass->setProperty),   reinterpret_cast<const void*>(aClass->removeProperty),
-      reinterpret_cast<const void*>(aClass->enumerate),     reinterpret_cast<const void*>(aClass->construct)};
+      reinterpret_cast<const void*>(aClass->allocate),    reinterpret_cast<const void*>(aClass->deallocate),
+      reinterpret_cast<const void*>(aClass->invalidate),  reinterpret_cast<const void*>(aClass->hasMethod),
+      reinterpret_cast<const void*>(aClass->invoke),      reinterpret_cast<const void*>(aClass->invokeDefault),
+      reinterpret_cast<const void*>(aClass->hasProperty), reinterpret_cast<const void*>(aClass->getProperty),
+      reinterpret_cast<const void*>(aClass->setProperty), reinterpret_cast<const void*>(aClass->removeProperty),
+      reinterpret_cast<const void*>(aClass->enumerate),   reinterpret_cast<const void*>(aClass->construct)};
   for (const void* entry : entries) EXPECT_NE(entry, nullptr);
 }
 

@@ -34,7 +34,8 @@ TEST(Centring, CornerOfAPictureInTheMiddleOfTheClientArea) {
   };
   const Case cases[] = {
       {{0, 0, 100, 40}, 27, 25, 36, 7},
-      {{0, 0, 20, 20}, 27, 25, -3, -2},  // larger than the window: truncation toward zero
+      {{0, 0, 20, 20}, 27, 25, -3, -2},  // larger than the window: truncation toward
+                                         // zero
       {{0, 0, 27, 25}, 27, 25, 0, 0},
       {{10, 5, 110, 45}, 27, 25, 46, 12},
       {{0, 0, 0, 0}, 27, 25, -13, -12},
@@ -63,7 +64,9 @@ class LockTaker : public kelmar::Win32::CThread {
  public:
   explicit LockTaker(CardListener& listener) : m_listener(listener), m_taken(false) {}
   ~LockTaker() override { Wait(); }
-  bool WaitUntilTaken(DWORD milliseconds) { return WaitForSingleObject(m_taken.GetHandle(), milliseconds) == WAIT_OBJECT_0; }
+  bool WaitUntilTaken(DWORD milliseconds) {
+    return WaitForSingleObject(m_taken.GetHandle(), milliseconds) == WAIT_OBJECT_0;
+  }
 
  protected:
   DWORD Run() override {
@@ -147,25 +150,26 @@ TEST_P(DeviceEventTest, ActsTellsThePageAndAsksForARepaint) {
 }
 
 std::string InOtherCase(std::string path) {
-  for (char& c : path) c = static_cast<char>(std::isupper(static_cast<unsigned char>(c)) ? std::tolower(c) : std::toupper(c));
+  for (char& c : path)
+    c = static_cast<char>(std::isupper(static_cast<unsigned char>(c)) ? std::tolower(c) : std::toupper(c));
   return path;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, DeviceEventTest,
-    ::testing::Values(
-        DeviceEventCase{"ArrivalOpensTheReader", false, DBT_DEVICEARRIVAL, "\\\\?\\hid#other", "DeviceChanged(1);", 1, 1,
-                        true},
-        DeviceEventCase{"ArrivalWhileListeningOpensNothing", true, DBT_DEVICEARRIVAL, "\\\\?\\hid#other",
-                        "DeviceChanged(1);", 0, 0, true},
-        DeviceEventCase{"RemovalOfTheReaderStopsIt", true, DBT_DEVICEREMOVECOMPLETE, ReaderDouble::Behaviour{}.readerPath,
-                        "DeviceChanged(0);", 0, 1, false},
-        DeviceEventCase{"RemovalInOtherLetterCaseStopsIt", true, DBT_DEVICEREMOVECOMPLETE,
-                        InOtherCase(ReaderDouble::Behaviour{}.readerPath), "DeviceChanged(0);", 0, 1, false},
-        DeviceEventCase{"RemovalOfAnotherDeviceKeepsListening", true, DBT_DEVICEREMOVECOMPLETE,
-                        ReaderDouble::Behaviour{}.readerPath + "x", "DeviceChanged(0);", 0, 0, true},
-        DeviceEventCase{"RemovalWhileIdle", false, DBT_DEVICEREMOVECOMPLETE, "\\\\?\\hid#other", "DeviceChanged(0);",
-                        0, 0, false}),
+    ::testing::Values(DeviceEventCase{"ArrivalOpensTheReader", false, DBT_DEVICEARRIVAL, "\\\\?\\hid#other",
+                                      "DeviceChanged(1);", 1, 1, true},
+                      DeviceEventCase{"ArrivalWhileListeningOpensNothing", true, DBT_DEVICEARRIVAL, "\\\\?\\hid#other",
+                                      "DeviceChanged(1);", 0, 0, true},
+                      DeviceEventCase{"RemovalOfTheReaderStopsIt", true, DBT_DEVICEREMOVECOMPLETE,
+                                      ReaderDouble::Behaviour{}.readerPath, "DeviceChanged(0);", 0, 1, false},
+                      DeviceEventCase{"RemovalInOtherLetterCaseStopsIt", true, DBT_DEVICEREMOVECOMPLETE,
+                                      InOtherCase(ReaderDouble::Behaviour{}.readerPath), "DeviceChanged(0);", 0, 1,
+                                      false},
+                      DeviceEventCase{"RemovalOfAnotherDeviceKeepsListening", true, DBT_DEVICEREMOVECOMPLETE,
+                                      ReaderDouble::Behaviour{}.readerPath + "x", "DeviceChanged(0);", 0, 0, true},
+                      DeviceEventCase{"RemovalWhileIdle", false, DBT_DEVICEREMOVECOMPLETE, "\\\\?\\hid#other",
+                                      "DeviceChanged(0);", 0, 0, false}),
     [](const ::testing::TestParamInfo<DeviceEventCase>& tested) { return tested.param.name; });
 
 TEST_F(WindowTest, OtherDeviceEventsAndTypesChangeNothing) {
@@ -178,8 +182,10 @@ TEST_F(WindowTest, OtherDeviceEventsAndTypesChangeNothing) {
     DWORD deviceType;
   };
   const Case cases[] = {
-      {DBT_DEVNODES_CHANGED, 0}, {DBT_DEVICEQUERYREMOVE, DBT_DEVTYP_DEVICEINTERFACE},
-      {DBT_DEVICEARRIVAL, DBT_DEVTYP_VOLUME}, {DBT_DEVICEREMOVECOMPLETE, DBT_DEVTYP_VOLUME},
+      {DBT_DEVNODES_CHANGED, 0},
+      {DBT_DEVICEQUERYREMOVE, DBT_DEVTYP_DEVICEINTERFACE},
+      {DBT_DEVICEARRIVAL, DBT_DEVTYP_VOLUME},
+      {DBT_DEVICEREMOVECOMPLETE, DBT_DEVTYP_VOLUME},
       {DBT_DEVICEARRIVAL, DBT_DEVTYP_PORT},
   };
   for (const Case& c : cases) {

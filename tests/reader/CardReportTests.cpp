@@ -67,7 +67,10 @@ TEST(CardReport, WorkedExampleDecodesToItsRecordAndCardNumber) {
 }
 
 TEST(CardReport, CheckValuesOfTheFormat) {
-  struct Case { Bytes bytes; std::uint16_t expected; };
+  struct Case {
+    Bytes bytes;
+    std::uint16_t expected;
+  };
   const Case cases[] = {
       {{'a', 'b', 'c'}, 0x5749},
       {{0x00, 0x80, 0x00, 0x00, 0x00}, 0xF03D},  // sign extension: plain CRC-16/MODBUS gives 0xC00D
@@ -89,13 +92,18 @@ TEST(CardReport, RejectionsGiveNoCardNumber) {
   Bytes eightPairs = kWorkedExample;
   eightPairs.insert(eightPairs.end() - 1, {0x11, 0x22});  // 19 bytes: decodes to 8
   Bytes brokenCheck = kWorkedExample;
-  brokenCheck[12] ^= 0x01;  // one A byte: one decoded byte changes
+  brokenCheck[12] ^= 0x01;          // one A byte: one decoded byte changes
   Bytes tooManyPairs(1 + 2052, 0);  // 1025 pairs: more than the record buffer holds
   tooManyPairs[1] = 0x01;
   Bytes mostPairs(1 + 2050, 0);  // 1024 pairs: decodes, but not to 7 bytes
   mostPairs[1] = 0x01;
 
-  struct Case { const char* name; Bytes report; CardReportStatus status; std::int32_t decoded; };
+  struct Case {
+    const char* name;
+    Bytes report;
+    CardReportStatus status;
+    std::int32_t decoded;
+  };
   const Case cases[] = {
       {"type 2", wrongType, CardReportStatus::NotDecoded, 0},
       {"18 bytes", oddPayload, CardReportStatus::NotDecoded, 0},
@@ -144,8 +152,8 @@ TEST(CardReport, ShiftZeroIsAXorBAndShiftEightIsAXorPreviousB) {
         const std::uint8_t a = report[2 + 2 * i];
         const std::uint8_t b = report[3 + 2 * i];
         const std::uint8_t previousB = report[3 + 2 * ((i + 6) % 7)];  // B(-1) is B6
-        const std::uint8_t expected = shift == 0 ? static_cast<std::uint8_t>(a ^ b)
-                                                 : static_cast<std::uint8_t>(a ^ previousB);
+        const std::uint8_t expected =
+            shift == 0 ? static_cast<std::uint8_t>(a ^ b) : static_cast<std::uint8_t>(a ^ previousB);
         EXPECT_EQ(record[i], expected) << "shift " << int(shift) << " byte " << i;
       }
     }
@@ -188,8 +196,8 @@ TEST(CardReport, ShiftsThirtyFiveAndSixtySevenDecodeLikeThree) {
 
 TEST(CardReport, EncodedCardsRoundTripOverEveryEncodableShift) {
   std::mt19937 rng(4);
-  std::vector<std::uint32_t> numbers = {0u, 1u, 0x80u, 0xFFu, 0x8000u, 2587647617u, 0x7FFFFFFFu, 0x80000000u,
-                                        0xFFFFFFFFu};
+  std::vector<std::uint32_t> numbers = {0u,          1u,          0x80u,       0xFFu,      0x8000u,
+                                        2587647617u, 0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFFu};
   for (int i = 0; i < 200; ++i) numbers.push_back(static_cast<std::uint32_t>(rng()));
 
   std::vector<int> shifts;
@@ -199,8 +207,8 @@ TEST(CardReport, EncodedCardsRoundTripOverEveryEncodableShift) {
 
   for (std::uint32_t number : numbers) {
     for (int shift : shifts) {
-      const CardReportBytes report = EncodeCardNumber(number, static_cast<std::uint8_t>(shift),
-                                                      static_cast<std::uint32_t>(rng()));
+      const CardReportBytes report =
+          EncodeCardNumber(number, static_cast<std::uint8_t>(shift), static_cast<std::uint32_t>(rng()));
       const CardReportResult result = ReadCardReport(report.data(), static_cast<std::uint32_t>(report.size()));
       ASSERT_EQ(result.status, CardReportStatus::Accepted) << number << " shift " << shift;
       ASSERT_EQ(result.cardNumber, number) << "shift " << shift;

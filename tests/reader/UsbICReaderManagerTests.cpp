@@ -70,7 +70,8 @@ class RecordingSink : public ICardSink {
 };
 
 bool ThreadEnds(const CHIDListenThread& thread) {
-  return thread.GetThreadHandle() != nullptr && WaitForSingleObject(thread.GetThreadHandle(), kGenerous) == WAIT_OBJECT_0;
+  return thread.GetThreadHandle() != nullptr &&
+         WaitForSingleObject(thread.GetThreadHandle(), kGenerous) == WAIT_OBJECT_0;
 }
 
 // A reader plugged in, a manager listening to it, and a window with a listener, as a
@@ -139,7 +140,8 @@ TEST_F(ReaderManager, EachNotifyModeStoresTheNumberAndNotifiesOnlyAsItSays) {
     bool posts;
     bool signals;
   };
-  const Case cases[] = {{0, true, false}, {1, false, true}, {2, false, false}, {-1, false, false}, {0x7FFFFFFF, false, false}};
+  const Case cases[] = {
+      {0, true, false}, {1, false, true}, {2, false, false}, {-1, false, false}, {0x7FFFFFFF, false, false}};
   std::vector<std::unique_ptr<CardListener>> listeners;
   std::vector<UniqueHandle> events;
   for (const Case& c : cases) {
@@ -194,9 +196,8 @@ TEST_F(ReaderManager, ASinkIsHandedEveryCardOnceInOrderOnTheListenThreadWhatever
     ASSERT_TRUE(sinks[i]->WaitForCards(expected.size()));
     EXPECT_EQ(sinks[i]->Cards(), expected);
     const std::vector<DWORD> threads = sinks[i]->Threads();
-    EXPECT_TRUE(std::all_of(threads.begin(), threads.end(), [&](DWORD id) {
-      return id == GetThreadId(manager->GetListenThread().GetThreadHandle());
-    }));
+    EXPECT_TRUE(std::all_of(threads.begin(), threads.end(),
+                            [&](DWORD id) { return id == GetThreadId(manager->GetListenThread().GetThreadHandle()); }));
     EXPECT_EQ(CardNumberOf(*listeners[i]), expected.back());
     EXPECT_EQ(IsSignalled(events[i].Get()), modes[i] == 1);
   }
@@ -432,7 +433,7 @@ BOOL WINAPI UnregisterAndNote(HDEVNOTIFY handle) {
   // The system may hand a value out again once it was given back: the latest one counts.
   const auto found = std::find(g_calls.handles.rbegin(), g_calls.handles.rend(), handle);
   g_calls.calls.push_back(found == g_calls.handles.rend() ? "-?"
-                                                           : "-" + std::to_string(g_calls.handles.rend() - found));
+                                                          : "-" + std::to_string(g_calls.handles.rend() - found));
   return g_calls.unregisterHook->OriginalAs<decltype(UnregisterDeviceNotification)>()(handle);
 }
 
@@ -440,7 +441,7 @@ TEST(ReaderManagerRegistration, RegisteringAgainReplacesTheHeldRegistrationAndAF
   using TestSupport::ImportHook;
   struct Case {
     const char* name;
-    std::vector<bool> failures;  // one registration per entry, failing where true
+    std::vector<bool> failures;      // one registration per entry, failing where true
     std::vector<std::string> calls;  // with the manager's destruction at the end
   };
   const Case cases[] = {

@@ -8,7 +8,8 @@ void PresentSpacedCard(SoakSession& session) {
 void PresentBurst(SoakSession& session, int cards, int invalidBetween) {
   std::mt19937& random = session.Random();
   for (int card = 0; card < cards; ++card) {
-    const auto invalid = invalidBetween > 0 ? static_cast<int>(random() % static_cast<unsigned>(invalidBetween + 1)) : 0;
+    const auto invalid =
+        invalidBetween > 0 ? static_cast<int>(random() % static_cast<unsigned>(invalidBetween + 1)) : 0;
     for (int i = 0; i < invalid; ++i) session.Send(session.Reports().InvalidReadWhole());
     session.SendCard();
   }

@@ -51,13 +51,13 @@ void CardLedger::Fail(const std::string& what) {
 }
 
 void CardLedger::Check(Instance instance, const Group& group) {
-  const std::size_t certain =
-      static_cast<std::size_t>(std::count_if(group.cards.begin(), group.cards.end(), [](const Card& c) { return c.certain; }));
+  const std::size_t certain = static_cast<std::size_t>(
+      std::count_if(group.cards.begin(), group.cards.end(), [](const Card& c) { return c.certain; }));
   std::size_t previous = 0;
   std::set<std::uint32_t> seen;
   for (std::uint32_t number : group.received) {
-    const auto card = std::find_if(group.cards.begin(), group.cards.end(),
-                                   [&](const Card& c) { return c.number == number; });
+    const auto card =
+        std::find_if(group.cards.begin(), group.cards.end(), [&](const Card& c) { return c.number == number; });
     if (card == group.cards.end()) {
       Fail(Describe(instance, "CardReaded(" + std::to_string(number) + ") carries no card presented to it " +
                                   (m_everPresented.count(number) != 0 ? "since its last CardReaded (late or repeated)"
@@ -73,11 +73,11 @@ void CardLedger::Check(Instance instance, const Group& group) {
     seen.insert(number);
   }
   if (group.received.size() < certain || group.received.size() > group.cards.size()) {
-    Fail(Describe(instance, std::to_string(group.received.size()) + " CardReaded for " + std::to_string(certain) +
-                                " cards certainly read" +
-                                (certain == group.cards.size()
-                                     ? std::string()
-                                     : " and " + std::to_string(group.cards.size() - certain) + " perhaps")));
+    Fail(Describe(
+        instance,
+        std::to_string(group.received.size()) + " CardReaded for " + std::to_string(certain) + " cards certainly read" +
+            (certain == group.cards.size() ? std::string()
+                                           : " and " + std::to_string(group.cards.size() - certain) + " perhaps")));
     return;
   }
   if (certain == group.cards.size() && certain > 0 && group.received.back() != group.cards.back().number) {

@@ -27,8 +27,7 @@ class CardLedger {
 
   // A valid card sent to the reader. Instances in `certain` are listening and will read
   // it; those in `uncertain` may or may not (their listening is being cut meanwhile).
-  void Present(std::uint32_t number, const std::vector<Instance>& certain,
-               const std::vector<Instance>& uncertain = {});
+  void Present(std::uint32_t number, const std::vector<Instance>& certain, const std::vector<Instance>& uncertain = {});
   // Every card of the open group becomes uncertain for the instance: it was destroyed,
   // or its reader pulled out, while they were in flight.
   void MayHaveLost(Instance instance);

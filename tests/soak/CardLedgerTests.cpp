@@ -31,11 +31,21 @@ Step End() { return {Step::EndGroup, 0, 1}; }
 void Tell(CardLedger& ledger, const std::vector<Step>& steps) {
   for (const Step& step : steps) {
     switch (step.kind) {
-      case Step::Present: ledger.Present(step.number, {step.instance}); break;
-      case Step::PresentUncertain: ledger.Present(step.number, {}, {step.instance}); break;
-      case Step::Receive: ledger.Received(step.instance, step.number); break;
-      case Step::Lose: ledger.MayHaveLost(step.instance); break;
-      case Step::EndGroup: ledger.EndGroup(); break;
+      case Step::Present:
+        ledger.Present(step.number, {step.instance});
+        break;
+      case Step::PresentUncertain:
+        ledger.Present(step.number, {}, {step.instance});
+        break;
+      case Step::Receive:
+        ledger.Received(step.instance, step.number);
+        break;
+      case Step::Lose:
+        ledger.MayHaveLost(step.instance);
+        break;
+      case Step::EndGroup:
+        ledger.EndGroup();
+        break;
     }
   }
 }
@@ -56,22 +66,21 @@ TEST_P(CardLedgerStory, FindsExactlyTheFaultsInIt) {
 
 INSTANTIATE_TEST_SUITE_P(
     Stories, CardLedgerStory,
-    ::testing::Values(
-        Story{"SpacedCardsEachShownOnce", {P(1), R(1), End(), P(2), R(2), End()}, nullptr},
-        Story{"BurstCoalescesToTheLastNumber", {P(1), P(2), P(3), R(3), R(3), R(3), End()}, nullptr},
-        Story{"BurstShownInOrder", {P(1), P(2), P(3), R(1), R(3), R(3), End()}, nullptr},
-        Story{"SpacedCardShownTwice", {P(1), R(1), R(1), End()}, "2 CardReaded for 1"},
-        Story{"SpacedCardLost", {P(1), End()}, "0 CardReaded for 1"},
-        Story{"NumberNobodyPresented", {P(1), R(7), End()}, "at all"},
-        Story{"NumberOfAnEarlierGroup", {P(1), R(1), End(), P(2), R(1), End()}, "late or repeated"},
-        Story{"CardOfAnotherInstance", {P(1, 2), R(1, 2), R(1, 1), End()}, "instance 1"},
-        Story{"BurstOutOfOrder", {P(1), P(2), R(2), R(1), End()}, "after a later card"},
-        Story{"BurstEndsOnAnEarlierCard", {P(1), P(2), R(1), R(1), End()}, "not the last card"},
-        Story{"UncertainCardMayBeMissing", {P(1), U(2), R(1), End()}, nullptr},
-        Story{"UncertainCardMayArrive", {P(1), U(2), R(2), R(2), End()}, nullptr},
-        Story{"LostListeningAllowsNothing", {P(1), P(2), Lose(), End()}, nullptr},
-        Story{"LostListeningStillNoStrangers", {P(1), Lose(), R(9), End()}, "at all"},
-        Story{"NeverMoreThanOnePerCard", {P(1), U(2), R(2), R(2), R(2), End()}, "3 CardReaded"}),
+    ::testing::Values(Story{"SpacedCardsEachShownOnce", {P(1), R(1), End(), P(2), R(2), End()}, nullptr},
+                      Story{"BurstCoalescesToTheLastNumber", {P(1), P(2), P(3), R(3), R(3), R(3), End()}, nullptr},
+                      Story{"BurstShownInOrder", {P(1), P(2), P(3), R(1), R(3), R(3), End()}, nullptr},
+                      Story{"SpacedCardShownTwice", {P(1), R(1), R(1), End()}, "2 CardReaded for 1"},
+                      Story{"SpacedCardLost", {P(1), End()}, "0 CardReaded for 1"},
+                      Story{"NumberNobodyPresented", {P(1), R(7), End()}, "at all"},
+                      Story{"NumberOfAnEarlierGroup", {P(1), R(1), End(), P(2), R(1), End()}, "late or repeated"},
+                      Story{"CardOfAnotherInstance", {P(1, 2), R(1, 2), R(1, 1), End()}, "instance 1"},
+                      Story{"BurstOutOfOrder", {P(1), P(2), R(2), R(1), End()}, "after a later card"},
+                      Story{"BurstEndsOnAnEarlierCard", {P(1), P(2), R(1), R(1), End()}, "not the last card"},
+                      Story{"UncertainCardMayBeMissing", {P(1), U(2), R(1), End()}, nullptr},
+                      Story{"UncertainCardMayArrive", {P(1), U(2), R(2), R(2), End()}, nullptr},
+                      Story{"LostListeningAllowsNothing", {P(1), P(2), Lose(), End()}, nullptr},
+                      Story{"LostListeningStillNoStrangers", {P(1), Lose(), R(9), End()}, "at all"},
+                      Story{"NeverMoreThanOnePerCard", {P(1), U(2), R(2), R(2), R(2), End()}, "3 CardReaded"}),
     [](const ::testing::TestParamInfo<Story>& tested) { return std::string(tested.param.name); });
 
 TEST(CardLedger, SettlesOnlyWhenEveryCertainCardWasShown) {

@@ -21,11 +21,16 @@ std::uint32_t Scatter(std::uint32_t n) {
 
 const char* ReportKindName(ReportKind kind) {
   switch (kind) {
-    case ReportKind::ValidCard: return "valid cards";
-    case ReportKind::BrokenCheckValue: return "broken check values";
-    case ReportKind::WrongType: return "wrong report types";
-    case ReportKind::WrongLength: return "wrong lengths";
-    case ReportKind::RandomBytes: return "random bytes";
+    case ReportKind::ValidCard:
+      return "valid cards";
+    case ReportKind::BrokenCheckValue:
+      return "broken check values";
+    case ReportKind::WrongType:
+      return "wrong report types";
+    case ReportKind::WrongLength:
+      return "wrong lengths";
+    case ReportKind::RandomBytes:
+      return "random bytes";
   }
   return "?";
 }

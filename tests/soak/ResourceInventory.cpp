@@ -43,9 +43,8 @@ bool ListHandlesFromSystem(std::vector<std::uintptr_t>& values) {
   std::vector<unsigned char> buffer(64 * 1024);
   for (;;) {
     ULONG length = 0;
-    const NTSTATUS status =
-        NtQuerySystemInformation(static_cast<SYSTEM_INFORMATION_CLASS>(kSystemHandleInformation), buffer.data(),
-                                 static_cast<ULONG>(buffer.size()), &length);
+    const NTSTATUS status = NtQuerySystemInformation(static_cast<SYSTEM_INFORMATION_CLASS>(kSystemHandleInformation),
+                                                     buffer.data(), static_cast<ULONG>(buffer.size()), &length);
     constexpr NTSTATUS kInfoLengthMismatch = static_cast<NTSTATUS>(0xC0000004L);
     if (status == kInfoLengthMismatch && buffer.size() < (64u << 20)) {
       buffer.resize(buffer.size() * 2);
@@ -117,15 +116,24 @@ std::string GdiTypeName(unsigned type) {
     return text;
   }
   switch (type) {
-    case OBJ_DC: return "DC";
-    case OBJ_MEMDC: return "memory DC";
-    case OBJ_BITMAP: return "bitmap";
-    case OBJ_BRUSH: return "brush";
-    case OBJ_PEN: return "pen";
-    case OBJ_FONT: return "font";
-    case OBJ_REGION: return "region";
-    case OBJ_PAL: return "palette";
-    default: return "type " + std::to_string(type);
+    case OBJ_DC:
+      return "DC";
+    case OBJ_MEMDC:
+      return "memory DC";
+    case OBJ_BITMAP:
+      return "bitmap";
+    case OBJ_BRUSH:
+      return "brush";
+    case OBJ_PEN:
+      return "pen";
+    case OBJ_FONT:
+      return "font";
+    case OBJ_REGION:
+      return "region";
+    case OBJ_PAL:
+      return "palette";
+    default:
+      return "type " + std::to_string(type);
   }
 }
 

@@ -8,8 +8,8 @@
 #include <string>
 
 struct ResourceInventory {
-  std::map<std::uintptr_t, std::string> handles;     // value -> "File", "Thread", "Event (auto reset)", ...
-  std::map<std::uintptr_t, unsigned> gdiObjects;     // handle -> GetObjectType (OBJ_DC, OBJ_BITMAP, ...)
+  std::map<std::uintptr_t, std::string> handles;  // value -> "File", "Thread", "Event (auto reset)", ...
+  std::map<std::uintptr_t, unsigned> gdiObjects;  // handle -> GetObjectType (OBJ_DC, OBJ_BITMAP, ...)
 };
 
 ResourceInventory TakeInventory();

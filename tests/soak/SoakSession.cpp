@@ -243,8 +243,7 @@ void SoakSession::SendTooLong(const Report& report) {
     return shown;
   };
   if (!nphost::PumpUntil([&] { return showedProbe() == m_reader->OpenHandleCount(); }, kSettleMilliseconds)) {
-    Fail("after a report of " + std::to_string(report.bytes.size()) +
-         " bytes, listening neither went on nor ended");
+    Fail("after a report of " + std::to_string(report.bytes.size()) + " bytes, listening neither went on nor ended");
   }
   const int survivors = showedProbe();
   m_listenersLost += m_listening.size() - static_cast<std::size_t>(survivors);
@@ -335,7 +334,7 @@ void SoakSession::CheckHost(const std::string& when) {
          ", variants released with a bad type " + std::to_string(calls.variantsReleasedWithBadType) + " " + when);
   }
   if (m_browser->WindowObjectReferencesHeldByPlugin() != 0) {
-    Fail(std::to_string(m_browser->WindowObjectReferencesHeldByPlugin()) +
-         " references to the window object held " + when);
+    Fail(std::to_string(m_browser->WindowObjectReferencesHeldByPlugin()) + " references to the window object held " +
+         when);
   }
 }

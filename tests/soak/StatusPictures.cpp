@@ -4,9 +4,12 @@
 
 const char* PictureName(Picture picture) {
   switch (picture) {
-    case Picture::Listening: return "the listening picture";
-    case Picture::Idle: return "the idle picture";
-    case Picture::Neither: return "neither picture";
+    case Picture::Listening:
+      return "the listening picture";
+    case Picture::Idle:
+      return "the idle picture";
+    case Picture::Neither:
+      return "neither picture";
   }
   return "?";
 }

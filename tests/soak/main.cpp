@@ -204,12 +204,14 @@ class Soak {
       std::printf(" %s %zu%s", ReportKindName(static_cast<ReportKind>(kind)),
                   m_session.ReportsSent(static_cast<ReportKind>(kind)), kind + 1 < kReportKinds ? "," : "\n");
     }
-    std::printf("reports longer than the device's: listening ended %zu times (resumed by an arrival), went on %zu times"
-                " (told apart by %zu cards sent after them)\n",
-                m_session.ListenersLostToLongReports(), m_session.ListenersKeptThroughLongReports(),
-                m_session.ProbeCards());
-    std::printf("pluggings that needed a second arrival (no free pipe for an open): %zu\n", m_session.ArrivalsRepeated());
-    if (m_session.GivenUp()) std::printf("the run was cut short after %zu failures\n", SoakSession::kFailuresBeforeGivingUp);
+    std::printf(
+        "reports longer than the device's: listening ended %zu times (resumed by an arrival), went on %zu times"
+        " (told apart by %zu cards sent after them)\n",
+        m_session.ListenersLostToLongReports(), m_session.ListenersKeptThroughLongReports(), m_session.ProbeCards());
+    std::printf("pluggings that needed a second arrival (no free pipe for an open): %zu\n",
+                m_session.ArrivalsRepeated());
+    if (m_session.GivenUp())
+      std::printf("the run was cut short after %zu failures\n", SoakSession::kFailuresBeforeGivingUp);
   }
 
   int PrintVerdict() {

@@ -31,8 +31,7 @@ T ReadAt(const void* base, size_t offset) {
 
 const unsigned char* GdiHandleTable() {
   PROCESS_BASIC_INFORMATION basic{};
-  if (NtQueryInformationProcess(GetCurrentProcess(), ProcessBasicInformation, &basic,
-                                sizeof basic, nullptr) != 0 ||
+  if (NtQueryInformationProcess(GetCurrentProcess(), ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0 ||
       basic.PebBaseAddress == nullptr) {
     return nullptr;
   }
@@ -85,8 +84,6 @@ Method TheMethod() {
 
 int CountGdiObjects() { return CountWith(TheMethod()); }
 
-std::string GdiCountingMethod() {
-  return TheMethod() == Method::GuiResources ? "GetGuiResources" : "GDI handle table";
-}
+std::string GdiCountingMethod() { return TheMethod() == Method::GuiResources ? "GetGuiResources" : "GDI handle table"; }
 
 }  // namespace TestSupport

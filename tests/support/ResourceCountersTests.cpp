@@ -20,10 +20,8 @@ TEST(GdiObjectCounter, CountsEveryKindOfObjectWhileItLives) {
   {
     kelmar::Win32::UniqueCreatedDC dc(CreateCompatibleDC(nullptr));
     kelmar::Win32::UniqueBitmap bitmap(CreateBitmap(4, 4, 1, 32, nullptr));
-    kelmar::Win32::UniqueResource<kelmar::Win32::GdiObjectTraits<HPEN>> pen(
-        CreatePen(PS_SOLID, 1, RGB(1, 2, 3)));
-    kelmar::Win32::UniqueResource<kelmar::Win32::GdiObjectTraits<HRGN>> region(
-        CreateRectRgn(0, 0, 3, 3));
+    kelmar::Win32::UniqueResource<kelmar::Win32::GdiObjectTraits<HPEN>> pen(CreatePen(PS_SOLID, 1, RGB(1, 2, 3)));
+    kelmar::Win32::UniqueResource<kelmar::Win32::GdiObjectTraits<HRGN>> region(CreateRectRgn(0, 0, 3, 3));
     ASSERT_TRUE(dc && bitmap && pen && region);
     EXPECT_EQ(CountGdiObjects(), before + 4) << TestSupport::GdiCountingMethod();
   }
@@ -36,8 +34,8 @@ TEST(HandleCounter, CountsOpenHandlesAndForgetsClosedOnes) {
     UniqueHandle first(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     UniqueHandle second(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     HANDLE copy = nullptr;
-    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), first.Get(), GetCurrentProcess(), &copy, 0,
-                                FALSE, DUPLICATE_SAME_ACCESS));
+    ASSERT_TRUE(
+        DuplicateHandle(GetCurrentProcess(), first.Get(), GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS));
     UniqueHandle third(copy);
     EXPECT_EQ(CountHandles(), before + 3);
   }

@@ -18,20 +18,17 @@ int CountThreads() {
   int threads = 0;
   THREADENTRY32 entry{};
   entry.dwSize = sizeof entry;
-  for (BOOL more = Thread32First(snapshot.Get(), &entry); more;
-       more = Thread32Next(snapshot.Get(), &entry)) {
+  for (BOOL more = Thread32First(snapshot.Get(), &entry); more; more = Thread32Next(snapshot.Get(), &entry)) {
     if (entry.th32OwnerProcessID == self) ++threads;
   }
   return threads;
 }
 
-ResourceCounts TakeResourceCounts() {
-  return ResourceCounts{CountGdiObjects(), CountHandles(), CountThreads()};
-}
+ResourceCounts TakeResourceCounts() { return ResourceCounts{CountGdiObjects(), CountHandles(), CountThreads()}; }
 
 std::string Describe(const ResourceCounts& counts) {
-  return "gdi " + std::to_string(counts.gdiObjects) + ", handles " +
-         std::to_string(counts.handles) + ", threads " + std::to_string(counts.threads);
+  return "gdi " + std::to_string(counts.gdiObjects) + ", handles " + std::to_string(counts.handles) + ", threads " +
+         std::to_string(counts.threads);
 }
 
 }  // namespace TestSupport

@@ -16,9 +16,7 @@ using TestSupport::ImportHook;
 
 namespace {
 
-bool EndsWithCrLf(const std::string& text) {
-  return text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0;
-}
+bool EndsWithCrLf(const std::string& text) { return text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0; }
 
 std::string SystemText(DWORD code) {
   char buffer[512] = {};

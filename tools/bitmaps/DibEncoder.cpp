@@ -8,13 +8,9 @@ namespace {
 constexpr std::uint32_t kInfoHeaderSize = 40;
 constexpr std::uint32_t kFileHeaderSize = 14;
 
-std::uint32_t RowSize(const PixelMap& map) {
-  return (static_cast<std::uint32_t>(map.width) * 3 + 3) / 4 * 4;
-}
+std::uint32_t RowSize(const PixelMap& map) { return (static_cast<std::uint32_t>(map.width) * 3 + 3) / 4 * 4; }
 
-std::uint32_t PixelBytes(const PixelMap& map) {
-  return RowSize(map) * static_cast<std::uint32_t>(map.height);
-}
+std::uint32_t PixelBytes(const PixelMap& map) { return RowSize(map) * static_cast<std::uint32_t>(map.height); }
 
 }  // namespace
 
@@ -24,9 +20,9 @@ std::vector<std::uint8_t> EncodeDib24(const PixelMap& map) {
   out.U32(kInfoHeaderSize);
   out.U32(static_cast<std::uint32_t>(map.width));
   out.U32(static_cast<std::uint32_t>(map.height));  // positive: bottom row first
-  out.U16(1);   // planes
-  out.U16(24);  // bits per pixel
-  out.U32(0);   // BI_RGB
+  out.U16(1);                                       // planes
+  out.U16(24);                                      // bits per pixel
+  out.U32(0);                                       // BI_RGB
   out.U32(PixelBytes(map));
   out.U32(0);  // pixels per metre, x
   out.U32(0);  // pixels per metre, y
@@ -53,7 +49,7 @@ std::vector<std::uint8_t> EncodeBmpFile(const PixelMap& map) {
   out.U8('B');
   out.U8('M');
   out.U32(kFileHeaderSize + static_cast<std::uint32_t>(dib.size()));
-  out.U32(0);  // reserved
+  out.U32(0);                                  // reserved
   out.U32(kFileHeaderSize + kInfoHeaderSize);  // where the pixels start
   file.insert(file.end(), dib.begin(), dib.end());
   return file;

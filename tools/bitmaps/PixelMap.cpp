@@ -22,12 +22,11 @@ std::string WithoutCarriageReturn(std::string line) {
   return line;
 }
 
-int ReadNumber(std::istringstream& words, int lowest, int highest, int lineNumber,
-               const char* what) {
+int ReadNumber(std::istringstream& words, int lowest, int highest, int lineNumber, const char* what) {
   int value = 0;
   if (!(words >> value) || value < lowest || value > highest) {
-    Fail(lineNumber, std::string(what) + " must be a number from " + std::to_string(lowest) +
-                         " to " + std::to_string(highest));
+    Fail(lineNumber,
+         std::string(what) + " must be a number from " + std::to_string(lowest) + " to " + std::to_string(highest));
   }
   return value;
 }
@@ -94,8 +93,7 @@ PixelMap ParsePixelMap(const std::string& text) {
     if (IsSkipped(line)) continue;
     if (row == map.height) Fail(lineNumber, "more than " + std::to_string(map.height) + " rows");
     if (line.size() != static_cast<size_t>(map.width)) {
-      Fail(lineNumber, "row has " + std::to_string(line.size()) + " pixels, not " +
-                           std::to_string(map.width));
+      Fail(lineNumber, "row has " + std::to_string(line.size()) + " pixels, not " + std::to_string(map.width));
     }
     for (char symbol : line) {
       const auto colour = header.legend.find(symbol);

@@ -19,9 +19,7 @@ struct Rgb {
   std::uint8_t red;
   std::uint8_t green;
   std::uint8_t blue;
-  bool operator==(const Rgb& other) const {
-    return red == other.red && green == other.green && blue == other.blue;
-  }
+  bool operator==(const Rgb& other) const { return red == other.red && green == other.green && blue == other.blue; }
   bool operator!=(const Rgb& other) const { return !(*this == other); }
 };
 

@@ -58,8 +58,7 @@ std::vector<std::uint8_t> StoredZlibStream(const std::vector<std::uint8_t>& data
   return stream;
 }
 
-void AppendChunk(std::vector<std::uint8_t>& png, const char (&type)[5],
-                 const std::vector<std::uint8_t>& content) {
+void AppendChunk(std::vector<std::uint8_t>& png, const char (&type)[5], const std::vector<std::uint8_t>& content) {
   ByteWriter out(png);
   out.U32BigEndian(static_cast<std::uint32_t>(content.size()));
   const std::size_t typeStart = png.size();

@@ -65,8 +65,7 @@ int Run(const std::vector<std::string>& args) {
                    [](std::uint8_t a, char b) { return a == static_cast<std::uint8_t>(b); })) {
       return 0;
     }
-    std::fprintf(stderr, "%s is not generated from %s: run 'make bitmaps'\n", args[2].c_str(),
-                 args[1].c_str());
+    std::fprintf(stderr, "%s is not generated from %s: run 'make bitmaps'\n", args[2].c_str(), args[1].c_str());
     return 1;
   }
   return Usage();

@@ -10,8 +10,8 @@
 
 // Exit codes of the demo program.
 constexpr int kDemoPassed = 0;
-constexpr int kDemoFailed = 1;        // the page or the window did not get what it should
-constexpr int kDemoCouldNotRun = 2;   // bad option, plug-in or simulated reader missing
+constexpr int kDemoFailed = 1;       // the page or the window did not get what it should
+constexpr int kDemoCouldNotRun = 2;  // bad option, plug-in or simulated reader missing
 // (3 is the watchdog's: a step hung.)
 
 // Runs the demo as the options ask; `input` gives the interactive commands.

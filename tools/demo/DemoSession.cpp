@@ -50,8 +50,8 @@ void DemoSession::Start(const std::string& pluginPath, int width, int height) {
     throw std::runtime_error("the plug-in refused the element: NPP_New " + std::to_string(m_browser.LastNewResult()) +
                              ", NPP_SetWindow " + std::to_string(m_browser.LastSetWindowResult()));
   }
-  m_log.Line("host", "embedded <embed type=\"" + m_browser.Library()->MimeType() + "\"> of " +
-                         std::to_string(width) + "x" + std::to_string(height) + " pixels: NPP_New, NPP_SetWindow");
+  m_log.Line("host", "embedded <embed type=\"" + m_browser.Library()->MimeType() + "\"> of " + std::to_string(width) +
+                         "x" + std::to_string(height) + " pixels: NPP_New, NPP_SetWindow");
   nphost::PumpMessages();
 }
 

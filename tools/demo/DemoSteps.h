@@ -14,8 +14,8 @@ enum class StepKind {
 
 struct Step {
   StepKind kind = StepKind::PlugIn;
-  std::uint32_t card = 0;   // PresentCard, BrokenReport
-  std::uint8_t shift = 0;   // the report's scramble shift
+  std::uint32_t card = 0;  // PresentCard, BrokenReport
+  std::uint8_t shift = 0;  // the report's scramble shift
 };
 
 // The card that the broken report carries.

@@ -1,6 +1,5 @@
 #include "tools/demo/StatusPicture.h"
 
-
 namespace {
 
 constexpr int kListeningBitmap = 141;
@@ -25,7 +24,8 @@ bool ShowsAtCentre(const nphost::Pixels& window, const nphost::Pixels& picture) 
                                 static_cast<std::size_t>(px)]
                  : kWhite;
       const std::uint32_t actual =
-          window.rows[static_cast<std::size_t>(y) * static_cast<std::size_t>(window.width) + static_cast<std::size_t>(x)];
+          window
+              .rows[static_cast<std::size_t>(y) * static_cast<std::size_t>(window.width) + static_cast<std::size_t>(x)];
       if (actual != expected) return false;
     }
   }

@@ -8,10 +8,10 @@
 #include "tools/host/WindowPixels.h"
 
 enum class StatusPicture {
-  Listening,   // bitmap 141: the reader is being listened to
-  Idle,        // bitmap 102: it is not
-  Neither,     // something else: no picture, a wrong place, the error text
-  Ambiguous,   // the window is too small to tell the two apart
+  Listening,  // bitmap 141: the reader is being listened to
+  Idle,       // bitmap 102: it is not
+  Neither,    // something else: no picture, a wrong place, the error text
+  Ambiguous,  // the window is too small to tell the two apart
 };
 
 // Whether the window shows `picture` unscaled at the centre of a white client area

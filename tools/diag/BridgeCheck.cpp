@@ -42,8 +42,8 @@ class Report {
   int m_problems = 0;
 };
 
-void CheckRegistration(const BridgeProbe& probe, const BridgeNames::WindowsBrowser& browser,
-                       const RegistryEntry& entry, Report& report) {
+void CheckRegistration(const BridgeProbe& probe, const BridgeNames::WindowsBrowser& browser, const RegistryEntry& entry,
+                       Report& report) {
   if (!entry.defaultValue || entry.defaultValue->empty()) {
     report.Problem("the key's default value does not name the manifest file", kReinstallAdvice);
     return;

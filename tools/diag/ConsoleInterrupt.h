@@ -22,6 +22,5 @@ class ConsoleInterrupt {
   static BOOL WINAPI Handler(DWORD controlType);
 
  private:
-
   kelmar::Win32::CManualResetEvent m_event;
 };

@@ -31,8 +31,7 @@ int RunCommand(const DiagOptions& options, HANDLE interrupt, std::ostream& out, 
 
 }  // namespace
 
-int RunDiagnostics(const std::vector<std::string>& arguments, HANDLE interrupt, std::ostream& out,
-                   std::ostream& err) {
+int RunDiagnostics(const std::vector<std::string>& arguments, HANDLE interrupt, std::ostream& out, std::ostream& err) {
   const ParsedCommandLine parsed = ParseCommandLine(arguments);
   if (!parsed.options) {
     err << "tarvx-diag: " << parsed.error << "\nTry tarvx-diag --help.\n";

@@ -9,5 +9,4 @@
 
 // `arguments` without the program name. Reports go to `out`, complaints about the command
 // line and failures to `err`. `interrupt` is an event that ends --listen when signalled.
-int RunDiagnostics(const std::vector<std::string>& arguments, HANDLE interrupt, std::ostream& out,
-                   std::ostream& err);
+int RunDiagnostics(const std::vector<std::string>& arguments, HANDLE interrupt, std::ostream& out, std::ostream& err);

@@ -30,8 +30,7 @@ ParsedHex ParseHexBytes(const std::string& text) {
     const std::size_t digitsStart = i;
     while (i < text.size() && !IsSeparator(text[i])) {
       if (HexValue(text[i]) < 0) {
-        return Refuse("'" + std::string(1, text[i]) + "' at position " + std::to_string(i + 1) +
-                      " is not a hex digit");
+        return Refuse("'" + std::string(1, text[i]) + "' at position " + std::to_string(i + 1) + " is not a hex digit");
       }
       ++i;
     }

@@ -11,8 +11,7 @@
 #include "tools/diag/BridgeNames.h"
 
 // The advice for a registration that exists but is broken.
-constexpr const char* kReinstallAdvice =
-    "Repair the bridge (msiexec /famus <package>.msi /qn), or install it again.";
+constexpr const char* kReinstallAdvice = "Repair the bridge (msiexec /famus <package>.msi /qn), or install it again.";
 
 struct ManifestProblem {
   std::string what;  // what is wrong, for a technician
@@ -21,7 +20,7 @@ struct ManifestProblem {
 
 struct ManifestCheck {
   std::vector<ManifestProblem> problems;  // empty: the browser can start our host
-  std::string hostPath;  // the program the manifest starts, resolved, when it names one
+  std::string hostPath;                   // the program the manifest starts, resolved, when it names one
 };
 
 // `manifestPath` is the Windows path the registry gave (relative host paths are taken

@@ -39,9 +39,7 @@ class ListeningSession {
   CHIDListenThread m_thread;
 };
 
-std::string ReportsText(std::uint32_t count) {
-  return std::to_string(count) + (count == 1 ? " report" : " reports");
-}
+std::string ReportsText(std::uint32_t count) { return std::to_string(count) + (count == 1 ? " report" : " reports"); }
 
 // Why the listen thread ended without being asked to, as the thread kept it. A reader
 // that could not be opened but is still listed is most likely held by another program.

@@ -16,8 +16,7 @@ void WriteDecoding(const CardReportResult& result, std::ostream& out) {
     case CardReportStatus::CheckMismatch:
     case CardReportStatus::Accepted:
       out << "yes, to a " << kCardRecordLength << "-byte card record\n";
-      out << "  check value: " << (result.status == CardReportStatus::Accepted ? "matches" : "does not match")
-          << "\n";
+      out << "  check value: " << (result.status == CardReportStatus::Accepted ? "matches" : "does not match") << "\n";
       return;
   }
 }

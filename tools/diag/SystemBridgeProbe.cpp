@@ -64,8 +64,8 @@ class SystemBridgeProbe final : public BridgeProbe {
 
   std::optional<std::string> ReadFile(const std::string& path) const override {
     const kelmar::Win32::UniqueFileHandle file(CreateFileA(path.c_str(), GENERIC_READ,
-                                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+                                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                                           FILE_ATTRIBUTE_NORMAL, nullptr));
     LARGE_INTEGER size{};
     if (!file || !GetFileSizeEx(file.Get(), &size) || size.QuadPart > kMaxManifestBytes) return std::nullopt;
     std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');

@@ -28,8 +28,8 @@ HWND SharedPageWindow() {
     windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH));
     windowClass.lpszClassName = kPageClass;
     RegisterClassA(&windowClass);
-    return CreateWindowExA(WS_EX_TOOLWINDOW, kPageClass, "nphost page", WS_POPUP | WS_CLIPCHILDREN | WS_VISIBLE, 0,
-                           0, 640, 480, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    return CreateWindowExA(WS_EX_TOOLWINDOW, kPageClass, "nphost page", WS_POPUP | WS_CLIPCHILDREN | WS_VISIBLE, 0, 0,
+                           640, 480, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
   }();
   return page;
 }
@@ -136,9 +136,10 @@ HostedInstance& Browser::Embed(const EmbedOptions& options) {
 
 void Browser::Remove(HostedInstance& instance) {
   if (!instance.IsDestroyed()) return;
-  m_instances.erase(std::remove_if(m_instances.begin(), m_instances.end(),
-                                   [&](const std::unique_ptr<HostedInstance>& held) { return held.get() == &instance; }),
-                    m_instances.end());
+  m_instances.erase(
+      std::remove_if(m_instances.begin(), m_instances.end(),
+                     [&](const std::unique_ptr<HostedInstance>& held) { return held.get() == &instance; }),
+      m_instances.end());
 }
 
 HostedInstance* Browser::Find(NPP npp) const {
@@ -208,9 +209,8 @@ bool Browser::Evaluate(NPP npp, NPObject* scope, NPString* script, NPVariant* re
       result == nullptr || !m_objects.IsAlive(scope)) {
     return false;
   }
-  const std::string text = script->UTF8Characters != nullptr
-                               ? std::string(script->UTF8Characters, script->UTF8Length)
-                               : std::string();
+  const std::string text =
+      script->UTF8Characters != nullptr ? std::string(script->UTF8Characters, script->UTF8Length) : std::string();
   if (!m_pageScript.Run(*instance, text, typeOnEntry)) return false;
   SetVoidVariant(*result);  // the statement's completion value is undefined
   return true;

@@ -12,8 +12,8 @@ LRESULT SendDeviceInterfaceChange(HWND window, WPARAM event, const std::string& 
   // The name is stored inline: the structure grows with it, and its size says so.
   constexpr std::size_t kNameOffset = offsetof(DEV_BROADCAST_DEVICEINTERFACE_A, dbcc_name);
   const std::size_t size = kNameOffset + path.size() + 1;
-  std::vector<unsigned char> buffer(size < sizeof(DEV_BROADCAST_DEVICEINTERFACE_A) ? sizeof(DEV_BROADCAST_DEVICEINTERFACE_A)
-                                                                                  : size);
+  std::vector<unsigned char> buffer(
+      size < sizeof(DEV_BROADCAST_DEVICEINTERFACE_A) ? sizeof(DEV_BROADCAST_DEVICEINTERFACE_A) : size);
   auto* notification = reinterpret_cast<DEV_BROADCAST_DEVICEINTERFACE_A*>(buffer.data());
   notification->dbcc_size = static_cast<DWORD>(size);
   notification->dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;

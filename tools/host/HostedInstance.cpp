@@ -31,8 +31,8 @@ HostedInstance::HostedInstance(Browser& browser, HWND page, int x, int y, int wi
       m_destroyed(false),
       m_hostProcedureAppMessages(0) {
   RegisterElementClass(&HostedInstance::ElementWindowProc);
-  m_window = CreateWindowExA(0, kElementClass, "", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, x, y, width, height,
-                             page, nullptr, GetModuleHandleA(nullptr), nullptr);
+  m_window = CreateWindowExA(0, kElementClass, "", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, x, y, width, height, page,
+                             nullptr, GetModuleHandleA(nullptr), nullptr);
   if (m_window != nullptr) SetPropA(m_window, kInstanceProperty, this);
 }
 
@@ -74,8 +74,8 @@ NPError HostedInstance::New(const std::string& mimeType, const Attributes& attri
   names.push_back(nullptr);
   values.push_back(nullptr);
   std::string type = mimeType;
-  return funcs.newp(&type[0], &m_npp, NP_EMBED, static_cast<std::int16_t>(m_names.size()), names.data(),
-                    values.data(), nullptr);
+  return funcs.newp(&type[0], &m_npp, NP_EMBED, static_cast<std::int16_t>(m_names.size()), names.data(), values.data(),
+                    nullptr);
 }
 
 NPWindow HostedInstance::WindowRecord(HWND window) const {

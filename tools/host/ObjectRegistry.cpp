@@ -7,9 +7,8 @@ namespace nphost {
 
 NPObject* ObjectRegistry::Create(NPP owner, NPClass* objectClass) {
   if (owner == nullptr || objectClass == nullptr) return nullptr;
-  NPObject* object = objectClass->allocate != nullptr
-                         ? objectClass->allocate(owner, objectClass)
-                         : static_cast<NPObject*>(std::malloc(sizeof(NPObject)));
+  NPObject* object = objectClass->allocate != nullptr ? objectClass->allocate(owner, objectClass)
+                                                      : static_cast<NPObject*>(std::malloc(sizeof(NPObject)));
   if (object == nullptr) return nullptr;
   object->_class = objectClass;
   object->referenceCount = 1;

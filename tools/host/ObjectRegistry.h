@@ -15,7 +15,7 @@ struct ObjectCounts {
   int retains = 0;
   int releases = 0;
   int deallocations = 0;
-  int forcedDeallocations = 0;    // at instance teardown, whatever the count
+  int forcedDeallocations = 0;       // at instance teardown, whatever the count
   int releasesOfUnknownObjects = 0;  // never created here, or already deallocated
 };
 

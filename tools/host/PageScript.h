@@ -15,10 +15,10 @@ class HostedInstance;
 
 struct ScriptRecord {
   std::string text;
-  double seconds = 0;              // since the page was created
+  double seconds = 0;  // since the page was created
   HostedInstance* instance = nullptr;
   NPVariantType resultTypeOnEntry = NPVariantType_Void;  // as the plug-in handed the result in
-  bool ran = false;                // a page function ran
+  bool ran = false;                                      // a page function ran
 };
 
 // A call the page understands: `Name(<integer>);` exactly, nothing before or after.

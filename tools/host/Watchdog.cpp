@@ -20,8 +20,8 @@ Watchdog::~Watchdog() {
 unsigned __stdcall Watchdog::Watch(void* self) {
   auto* watchdog = static_cast<Watchdog*>(self);
   if (WaitForSingleObject(watchdog->m_disarmed.GetHandle(), watchdog->m_timeout) == WAIT_TIMEOUT) {
-    std::fprintf(stderr, "watchdog: %s did not finish within %lu ms; ending the process\n",
-                 watchdog->m_what.c_str(), static_cast<unsigned long>(watchdog->m_timeout));
+    std::fprintf(stderr, "watchdog: %s did not finish within %lu ms; ending the process\n", watchdog->m_what.c_str(),
+                 static_cast<unsigned long>(watchdog->m_timeout));
     std::fflush(stderr);
     ExitProcess(3);
   }

@@ -32,8 +32,8 @@ void PutLittleEndian(std::vector<unsigned char>& out, std::uint32_t value, int b
 
 COLORREF Pixels::At(int x, int y) const {
   if (x < 0 || y < 0 || x >= width || y >= height) return CLR_INVALID;
-  const std::uint32_t pixel = rows[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
-                                   static_cast<std::size_t>(x)];
+  const std::uint32_t pixel =
+      rows[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)];
   return RGB((pixel >> 16) & 0xFF, (pixel >> 8) & 0xFF, pixel & 0xFF);
 }
 
@@ -103,8 +103,8 @@ Pixels CaptureClientArea(HWND window) {
 
 Pixels BitmapResourcePixels(HMODULE module, int resourceId) {
   Pixels pixels;
-  const kelmar::Win32::UniqueBitmap bitmap(static_cast<HBITMAP>(
-      LoadImageA(module, MAKEINTRESOURCEA(resourceId), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+  const kelmar::Win32::UniqueBitmap bitmap(
+      static_cast<HBITMAP>(LoadImageA(module, MAKEINTRESOURCEA(resourceId), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
   if (!bitmap) return pixels;
   BITMAP info{};
   if (GetObjectA(bitmap.Get(), sizeof info, &info) == 0 || info.bmWidth <= 0 || info.bmHeight <= 0) return pixels;

@@ -54,7 +54,9 @@ bool Complete(HANDLE pipe, OVERLAPPED& overlapped, HANDLE stop, DWORD& count) {
 class ControlServer::Connection {
  public:
   Connection(ControlServer& server, UniqueFileHandle pipe)
-      : m_server(server), m_pipe(std::move(pipe)), m_event(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+      : m_server(server),
+        m_pipe(std::move(pipe)),
+        m_event(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
         m_thread([this] { Serve(); }) {}
   ~Connection() { m_thread.join(); }
 
@@ -98,7 +100,8 @@ class ControlServer::Connection {
 };
 
 ControlServer::ControlServer(const std::string& session)
-    : m_pipePath(simreader::protocol::ControlPipePath(session)), m_stop(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+    : m_pipePath(simreader::protocol::ControlPipePath(session)),
+      m_stop(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
       m_accept(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
 
 ControlServer::~ControlServer() {
@@ -162,9 +165,9 @@ void ControlServer::ForgetEndedConnections() {
 Answer ControlServer::Plug(const RequestHeader& header) {
   if (header.arg1 > 0xFFFF || header.arg2 > 0xFFFF || header.arg3 > 0xFFFF) return WithError(ERROR_INVALID_PARAMETER);
   unsigned id = 0;
-  Answer answer = WithError(m_devices.AddDevice(static_cast<std::uint16_t>(header.arg1),
-                                                static_cast<std::uint16_t>(header.arg2),
-                                                static_cast<std::uint16_t>(header.arg3), id));
+  Answer answer =
+      WithError(m_devices.AddDevice(static_cast<std::uint16_t>(header.arg1), static_cast<std::uint16_t>(header.arg2),
+                                    static_cast<std::uint16_t>(header.arg3), id));
   SimReaderDeviceInfo info{};
   if (answer.header.error == ERROR_SUCCESS && m_devices.GetDevice(id, info) == ERROR_SUCCESS) {
     answer.header.value = static_cast<std::int32_t>(id);
@@ -232,8 +235,8 @@ Answer ControlServer::Handle(const Request& request) {
     case Command::ListDevices:
     case Command::BeginEnumeration: {
       std::vector<SimReaderDeviceInfo> infos;
-      const DWORD error = header.command == Command::ListDevices ? m_devices.ListDevices(infos)
-                                                                 : m_devices.BeginEnumeration(infos);
+      const DWORD error =
+          header.command == Command::ListDevices ? m_devices.ListDevices(infos) : m_devices.BeginEnumeration(infos);
       return WithInfos(error, infos);
     }
     case Command::UseHandle: {

@@ -108,8 +108,7 @@ void DeviceNotifier::Deliver(const Notification& notification) {
     }
     DWORD_PTR result = 0;
     if (!SendMessageTimeoutA(registration.window, WM_DEVICECHANGE, notification.event,
-                             reinterpret_cast<LPARAM>(broadcast.data()), SMTO_NORMAL, kReceiverMilliseconds,
-                             &result) &&
+                             reinterpret_cast<LPARAM>(broadcast.data()), SMTO_NORMAL, kReceiverMilliseconds, &result) &&
         GetLastError() == ERROR_INVALID_WINDOW_HANDLE) {
       Forget(registration.window);
     }

@@ -25,13 +25,15 @@ std::unique_ptr<PipeInstance> PipeInstance::Create(const std::string& pipePath) 
   return std::unique_ptr<PipeInstance>(new PipeInstance(std::move(pipe), std::move(event)));
 }
 
-bool PipeInstance::StartListening() {
-  return m_state == State::Created && Connect();
-}
+bool PipeInstance::StartListening() { return m_state == State::Created && Connect(); }
 
 PipeInstance::PipeInstance(UniqueFileHandle pipe, UniqueHandle event)
-    : m_pipe(std::move(pipe)), m_event(std::move(event)), m_overlapped{}, m_pending(false),
-      m_state(State::Created), m_watchByte(0) {}
+    : m_pipe(std::move(pipe)),
+      m_event(std::move(event)),
+      m_overlapped{},
+      m_pending(false),
+      m_state(State::Created),
+      m_watchByte(0) {}
 
 PipeInstance::~PipeInstance() {
   // The device frees an instance only once its I/O is over; this is the last resort.
@@ -97,8 +99,8 @@ void PipeInstance::Step() {
     return;
   }
   DWORD count = 0;
-  const bool succeeded = GetOverlappedResult(m_pipe.Get(), &m_overlapped, &count, FALSE) ||
-                         GetLastError() == ERROR_MORE_DATA;
+  const bool succeeded =
+      GetOverlappedResult(m_pipe.Get(), &m_overlapped, &count, FALSE) || GetLastError() == ERROR_MORE_DATA;
   switch (m_state) {
     case State::Listening:
       if (succeeded) {

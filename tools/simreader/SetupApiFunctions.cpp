@@ -84,9 +84,8 @@ WINBOOL WINAPI SetupDiGetDeviceInterfaceDetailA(HDEVINFO set, PSP_DEVICE_INTERFA
     return FALSE;
   }
   const std::size_t pathLength = std::strlen(info->path) + 1;
-  const DWORD needed = (info->faults & SIMREADER_FAULT_DETAIL_SIZE) != 0
-                           ? kUnallocatableSize
-                           : static_cast<DWORD>(kPathOffset + pathLength);
+  const DWORD needed = (info->faults & SIMREADER_FAULT_DETAIL_SIZE) != 0 ? kUnallocatableSize
+                                                                         : static_cast<DWORD>(kPathOffset + pathLength);
   if (requiredSize != nullptr) *requiredSize = needed;
   if (detail == nullptr) {
     SetLastError(detailSize == 0 ? ERROR_INSUFFICIENT_BUFFER : ERROR_INVALID_USER_BUFFER);

@@ -90,9 +90,7 @@ void Device::SendReport(const std::vector<std::uint8_t>& report) const {
   Check(Control().SendReport(m_id, report.data(), static_cast<unsigned>(report.size())), "SendReport");
 }
 
-void Device::FailNextListeningOpen() const {
-  Check(Control().FailNextListeningOpen(m_id), "FailNextListeningOpen");
-}
+void Device::FailNextListeningOpen() const { Check(Control().FailNextListeningOpen(m_id), "FailNextListeningOpen"); }
 
 void Device::SetFaults(unsigned faults) const { Check(Control().SetFaults(m_id, faults), "SetFaults"); }
 

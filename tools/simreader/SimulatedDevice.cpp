@@ -37,9 +37,14 @@ bool EqualsIgnoringCase(const std::wstring& a, const std::wstring& b) {
 
 SimulatedDevice::SimulatedDevice(unsigned id, std::uint16_t vendorId, std::uint16_t productId,
                                  std::uint16_t inputReportLength)
-    : m_id(id), m_vendorId(vendorId), m_productId(productId), m_inputReportLength(inputReportLength),
-      m_path(MakePath(id, vendorId, productId)), m_pipeName(PipeNameOf(m_path)),
-      m_wake(CreateEventA(nullptr, FALSE, FALSE, nullptr)), m_writeEvent(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+    : m_id(id),
+      m_vendorId(vendorId),
+      m_productId(productId),
+      m_inputReportLength(inputReportLength),
+      m_path(MakePath(id, vendorId, productId)),
+      m_pipeName(PipeNameOf(m_path)),
+      m_wake(CreateEventA(nullptr, FALSE, FALSE, nullptr)),
+      m_writeEvent(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
 
 SimulatedDevice::~SimulatedDevice() { Unplug(); }
 
@@ -234,9 +239,8 @@ void SimulatedDevice::TopUpSpares() {
 }
 
 int SimulatedDevice::CountListening() const {
-  return static_cast<int>(std::count_if(m_instances.begin(), m_instances.end(), [](const auto& instance) {
-    return instance->IsFree();
-  }));
+  return static_cast<int>(
+      std::count_if(m_instances.begin(), m_instances.end(), [](const auto& instance) { return instance->IsFree(); }));
 }
 
 int SimulatedDevice::CountClients() const {

@@ -16,7 +16,8 @@
 #include "tools/simreader/SlimLock.h"
 
 // The HID device interface class, {4D1E55B2-F16F-11CF-88CB-001111000030}.
-inline constexpr GUID kHidInterfaceGuid = {0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
+inline constexpr GUID kHidInterfaceGuid = {
+    0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
 
 // A device information set: the interfaces present when it was made.
 struct DeviceInfoList {

@@ -27,16 +27,13 @@ std::string ReadSourceFile(const std::string& relativePath) {
 }
 
 std::uint32_t BigEndian32(const Bytes& bytes, size_t at) {
-  return static_cast<std::uint32_t>(bytes.at(at)) << 24 |
-         static_cast<std::uint32_t>(bytes.at(at + 1)) << 16 |
+  return static_cast<std::uint32_t>(bytes.at(at)) << 24 | static_cast<std::uint32_t>(bytes.at(at + 1)) << 16 |
          static_cast<std::uint32_t>(bytes.at(at + 2)) << 8 | bytes.at(at + 3);
 }
 
 std::uint32_t LittleEndian32(const Bytes& bytes, size_t at) {
-  return static_cast<std::uint32_t>(bytes.at(at)) |
-         static_cast<std::uint32_t>(bytes.at(at + 1)) << 8 |
-         static_cast<std::uint32_t>(bytes.at(at + 2)) << 16 |
-         static_cast<std::uint32_t>(bytes.at(at + 3)) << 24;
+  return static_cast<std::uint32_t>(bytes.at(at)) | static_cast<std::uint32_t>(bytes.at(at + 1)) << 8 |
+         static_cast<std::uint32_t>(bytes.at(at + 2)) << 16 | static_cast<std::uint32_t>(bytes.at(at + 3)) << 24;
 }
 
 // A 2 x 2 picture: its rows need one byte of padding each (6 bytes of pixels, not 8).
@@ -107,19 +104,19 @@ TEST(PixelMap, NamesTheLineOfTheFirstFault) {
 
 TEST(DibEncoder, WritesHeaderThenRowsBottomUpInBlueGreenRedWithPadding) {
   const Bytes expected = {
-      40, 0, 0, 0,     // biSize
-      2, 0, 0, 0,      // biWidth
-      2, 0, 0, 0,      // biHeight, positive: bottom-up
-      1, 0,            // biPlanes
-      24, 0,           // biBitCount
-      0, 0, 0, 0,      // biCompression BI_RGB
-      16, 0, 0, 0,     // biSizeImage: 2 rows of 8 bytes
-      0, 0, 0, 0,      // biXPelsPerMeter
-      0, 0, 0, 0,      // biYPelsPerMeter
-      0, 0, 0, 0,      // biClrUsed
-      0, 0, 0, 0,      // biClrImportant
-      255, 0, 0, 3, 2, 1, 0, 0,  // bottom row: blue, almost black, padding
-      0, 0, 255, 0, 255, 0, 0, 0,  // top row: red, green, padding
+      40,  0, 0,   0,                // biSize
+      2,   0, 0,   0,                // biWidth
+      2,   0, 0,   0,                // biHeight, positive: bottom-up
+      1,   0,                        // biPlanes
+      24,  0,                        // biBitCount
+      0,   0, 0,   0,                // biCompression BI_RGB
+      16,  0, 0,   0,                // biSizeImage: 2 rows of 8 bytes
+      0,   0, 0,   0,                // biXPelsPerMeter
+      0,   0, 0,   0,                // biYPelsPerMeter
+      0,   0, 0,   0,                // biClrUsed
+      0,   0, 0,   0,                // biClrImportant
+      255, 0, 0,   3, 2,   1, 0, 0,  // bottom row: blue, almost black, padding
+      0,   0, 255, 0, 255, 0, 0, 0,  // top row: red, green, padding
   };
   EXPECT_EQ(Bitmaps::EncodeDib24(Bitmaps::ParsePixelMap(kTwoByTwo)), expected);
 }
@@ -142,8 +139,8 @@ TEST(DibEncoder, BmpFileIsTheDibBehindAFileHeader) {
 struct DecodedPng {
   std::uint32_t width = 0;
   std::uint32_t height = 0;
-  Bytes header;       // the 13 bytes of IHDR
-  Bytes scanlines;    // inflated IDAT
+  Bytes header;     // the 13 bytes of IHDR
+  Bytes scanlines;  // inflated IDAT
   int storedBlocks = 0;
   std::vector<std::string> chunkTypes;
 };
@@ -155,10 +152,8 @@ DecodedPng DecodeStoredPng(const Bytes& png) {
   Bytes zlib;
   for (size_t at = 8; at < png.size();) {
     const std::uint32_t length = BigEndian32(png, at);
-    const std::string type(png.begin() + static_cast<long>(at) + 4,
-                           png.begin() + static_cast<long>(at) + 8);
-    const Bytes content(png.begin() + static_cast<long>(at) + 8,
-                        png.begin() + static_cast<long>(at + 8 + length));
+    const std::string type(png.begin() + static_cast<long>(at) + 4, png.begin() + static_cast<long>(at) + 8);
+    const Bytes content(png.begin() + static_cast<long>(at) + 8, png.begin() + static_cast<long>(at + 8 + length));
     EXPECT_EQ(BigEndian32(png, at + 8 + length), Bitmaps::Crc32(&png[at + 4], length + 4)) << type;
     decoded.chunkTypes.push_back(type);
     if (type == "IHDR") decoded.header = content;

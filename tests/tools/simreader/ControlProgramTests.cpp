@@ -120,8 +120,8 @@ TEST(ControlProgram, ADevicePluggedThroughAConnectionThatHasEndedOpensEveryTime)
     DWORD lastError = ERROR_SUCCESS;
     const DWORD start = GetTickCount();
     while (GetTickCount() - start < 50) {
-      const UniqueFileHandle device(CreateFileA(info.path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                                OPEN_EXISTING, 0, nullptr));
+      const UniqueFileHandle device(
+          CreateFileA(info.path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
       HIDD_ATTRIBUTES attributes{};
       attributes.Size = sizeof(attributes);
       if (!device || !HidD_GetAttributes(device.Get(), &attributes)) {

@@ -33,8 +33,8 @@ bool Opens(const std::string& path) {
 
 NotificationWindow::NotificationWindow() {
   RegisterClassOnce();
-  m_window.Reset(CreateWindowExA(0, kClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, GetModuleHandleA(nullptr),
-                                 nullptr));
+  m_window.Reset(
+      CreateWindowExA(0, kClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, GetModuleHandleA(nullptr), nullptr));
   if (m_window) {
     SetWindowLongPtrA(m_window.Get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     SetWindowLongPtrA(m_window.Get(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Procedure));

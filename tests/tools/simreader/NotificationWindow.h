@@ -18,7 +18,7 @@ struct ReceivedNotification {
   DWORD size;        // dbcc_size
   DWORD deviceType;  // dbcc_devicetype
   GUID classGuid;
-  std::string name;  // dbcc_name
+  std::string name;   // dbcc_name
   bool deviceOpened;  // CreateFileA on the name, while the message was handled
 };
 

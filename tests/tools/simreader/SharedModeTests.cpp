@@ -101,13 +101,13 @@ TEST(SharedMode, RegisteredWindowsAndOnlyThoseHearOfArrivalAndRemoval) {
   {
     simreader::Device device(kReaderVendorId, kReaderProductId, 17);
     path = device.Path();
-    ASSERT_TRUE(PumpUntil([&] { return registered.Received().size() == 1 && witness.Received().size() == 1; },
-                          kGenerous));
+    ASSERT_TRUE(
+        PumpUntil([&] { return registered.Received().size() == 1 && witness.Received().size() == 1; }, kGenerous));
     ExpectNotification(registered.Received()[0], DBT_DEVICEARRIVAL, path);
     ExpectNotification(witness.Received()[0], DBT_DEVICEARRIVAL, path);
     device.Unplug();
-    ASSERT_TRUE(PumpUntil([&] { return registered.Received().size() == 2 && witness.Received().size() == 2; },
-                          kGenerous));
+    ASSERT_TRUE(
+        PumpUntil([&] { return registered.Received().size() == 2 && witness.Received().size() == 2; }, kGenerous));
     ExpectNotification(registered.Received()[1], DBT_DEVICEREMOVECOMPLETE, path);
   }
 
@@ -147,7 +147,8 @@ TEST(SharedMode, UnplugCompletesAPendingReadWithAnError) {
 
 TEST(SharedMode, TwoOtherProcessesBothReceiveTheReport) {
   simreader::Device reader(kReaderVendorId, kReaderProductId, 17);
-  const std::string listen = "\"" + TestSupport::PathNextToProgram("tarvx-diag.exe") + "\" --listen --count 1 --seconds 20";
+  const std::string listen =
+      "\"" + TestSupport::PathNextToProgram("tarvx-diag.exe") + "\" --listen --count 1 --seconds 20";
   std::vector<ChildResult> results(2, ChildResult{~0ul, std::string(), std::string()});
   std::atomic<int> ended{0};
   std::vector<std::thread> children;

@@ -27,9 +27,9 @@ class ServerEnvironment : public ::testing::Environment {
     // Its output goes nowhere: a server left behind by a crash must not hold the test
     // runner's output pipe open.
     SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    const kelmar::Win32::UniqueFileHandle nowhere(
-        CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
-                    OPEN_EXISTING, 0, nullptr));
+    const kelmar::Win32::UniqueFileHandle nowhere(CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE,
+                                                              FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
+                                                              OPEN_EXISTING, 0, nullptr));
     STARTUPINFOA startup{};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -37,8 +37,8 @@ class ServerEnvironment : public ::testing::Environment {
     startup.hStdOutput = nowhere.Get();
     startup.hStdError = nowhere.Get();
     PROCESS_INFORMATION process{};
-    ASSERT_TRUE(CreateProcessA(nullptr, mutableLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                               &process))
+    ASSERT_TRUE(
+        CreateProcessA(nullptr, mutableLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process))
         << commandLine << ": error " << GetLastError();
     m_process.Reset(process.hProcess);
     CloseHandle(process.hThread);
@@ -80,8 +80,7 @@ DWORD ServerProcessId() { return theEnvironment->ServerProcessId(); }
 simreader::ControlClient& Server() { return theEnvironment->Client(); }
 
 std::string ControlCommandLine(const std::string& arguments) {
-  return "\"" + TestSupport::PathNextToProgram("simreader-ctl.exe") + "\" --session " + SessionName() + " " +
-         arguments;
+  return "\"" + TestSupport::PathNextToProgram("simreader-ctl.exe") + "\" --session " + SessionName() + " " + arguments;
 }
 
 }  // namespace SharedSessionTests

@@ -28,8 +28,8 @@ namespace {
 constexpr DWORD kGenerous = 10000;
 
 UniqueFileHandle OpenForReading(const simreader::Device& device) {
-  return UniqueFileHandle(CreateFileA(device.Path().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                      nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
+  return UniqueFileHandle(CreateFileA(device.Path().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
 }
 
 UniqueFileHandle OpenForQuery(const simreader::Device& device) {

@@ -156,9 +156,9 @@ int Plug(const Context& context) {
     }
   }
   unsigned id = 0;
-  const DWORD error = context.client.AddDevice(static_cast<std::uint16_t>(fields[0].value),
-                                               static_cast<std::uint16_t>(fields[1].value),
-                                               static_cast<std::uint16_t>(fields[2].value), id);
+  const DWORD error =
+      context.client.AddDevice(static_cast<std::uint16_t>(fields[0].value), static_cast<std::uint16_t>(fields[1].value),
+                               static_cast<std::uint16_t>(fields[2].value), id);
   if (error == ERROR_SUCCESS) context.out << id << std::endl;
   return context.Result(error);
 }
