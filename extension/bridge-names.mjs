@@ -23,7 +23,7 @@ function writeText(file, text) {
 }
 
 function cString(text) {
-  return JSON.stringify(text);  // ASCII only here, and JSON escapes are C escapes for it
+  return JSON.stringify(text); // ASCII only here, and JSON escapes are C escapes for it
 }
 
 function headerText() {

@@ -35,7 +35,9 @@ const manifest = readSourceManifest();
 const ids = extensionIds(manifest);
 // The extension ships beside the DLL, the host and the installers under one version.
 if (args['project-version'] && manifest.version !== args['project-version']) {
-  throw new Error(`build.mjs: manifest.json has version ${manifest.version}, the project ${args['project-version']}; make them equal`);
+  throw new Error(
+    `build.mjs: manifest.json has version ${manifest.version}, the project ${args['project-version']}; make them equal`,
+  );
 }
 
 function chromiumManifest() {

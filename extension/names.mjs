@@ -42,9 +42,10 @@ export function extensionIds(manifest = readSourceManifest()) {
 
 // The host manifest for 'chromium' (Chrome, Edge) or 'firefox', starting the host at `path`.
 export function hostManifest(browser, path, ids = extensionIds()) {
-  const allowed = browser === 'firefox'
-    ? { allowed_extensions: [ids.firefox] }
-    : { allowed_origins: [`chrome-extension://${ids.chromium}/`] };
+  const allowed =
+    browser === 'firefox'
+      ? { allowed_extensions: [ids.firefox] }
+      : { allowed_origins: [`chrome-extension://${ids.chromium}/`] };
   return { name: HOST_NAME, description: HOST_DESCRIPTION, path, type: 'stdio', ...allowed };
 }
 

@@ -50,7 +50,7 @@ export function chromeEdgeRegistry(ids, origins) {
 /** Undoes chromeEdgeRegistry: the extension's whole policy key, for both browsers. */
 export function chromeEdgeRegistryRemoval(ids) {
   const lines = ['Windows Registry Editor Version 5.00', ''];
-  lines.push('; Removes the card reader extension\'s policy (its allowed origins) from Chrome and Edge.');
+  lines.push("; Removes the card reader extension's policy (its allowed origins) from Chrome and Edge.");
   for (const browser of Object.keys(REGISTRY_ROOTS)) {
     lines.push(`[-${REGISTRY_ROOTS[browser]}\\3rdparty\\extensions\\${ids.chromium}]`);
   }

@@ -48,9 +48,11 @@ async function servePage() {
 
 /** Presents `count` cards numbered from `first`; the device's write times, by number. */
 async function presentCards(host, first, count) {
-  const { stdout } = await run(join(ROOT, 'scripts/wine64-exec.sh'),
+  const { stdout } = await run(
+    join(ROOT, 'scripts/wine64-exec.sh'),
     [join(x64bin, 'bridge_card_driver.exe'), String(host.device), String(count), String(SPACING_MS), String(first)],
-    { env: { ...process.env, SIMREADER_SHARED: host.session }, timeout: 600000, maxBuffer: 1 << 24 });
+    { env: { ...process.env, SIMREADER_SHARED: host.session }, timeout: 600000, maxBuffer: 1 << 24 },
+  );
   const written = new Map();
   for (const line of stdout.split(/\r?\n/)) {
     const m = /^card (\d+) (\d+)$/.exec(line);
@@ -79,15 +81,23 @@ async function cardToPage(hostExe) {
     const tab = await session.openTab(page.url);
     await allowInPopup(session, page.url);
     // Warm-up cards: the host is up and listening once the first arrives.
-    await waitUntil(async () => {
-      await presentCards(host, 1, 1);
-      return tab.evaluate(() => window.received.size > 0);
-    }, 30000, 'a first card through the host');
+    await waitUntil(
+      async () => {
+        await presentCards(host, 1, 1);
+        return tab.evaluate(() => window.received.size > 0);
+      },
+      30000,
+      'a first card through the host',
+    );
     const warm = await presentCards(host, 2, WARM_UP - 1);
-    await tab.waitFor((n) => window.received.size >= n, WARM_UP, 30000).catch(async (e) => {
-      const got = await tab.evaluate(() => [...window.received.keys()]);
-      throw new Error(`${hostExe}: ${warm.size} warm-up cards written, page got ${JSON.stringify(got)}: ${e.message}`);
-    });
+    await tab
+      .waitFor((n) => window.received.size >= n, WARM_UP, 30000)
+      .catch(async (e) => {
+        const got = await tab.evaluate(() => [...window.received.keys()]);
+        throw new Error(
+          `${hostExe}: ${warm.size} warm-up cards written, page got ${JSON.stringify(got)}: ${e.message}`,
+        );
+      });
     const first = WARM_UP + 1;
     const written = await presentCards(host, first, cardCount);
     const last = first + cardCount - 1;
@@ -183,9 +193,11 @@ async function hostStartAndIdle() {
 
 function describe(name, { latencies, missing, warmUp }) {
   const ms = (us) => (us / 1000).toFixed(2);
-  console.log(`${name}: ${latencies.length} cards (after ${warmUp} warm-up), missing ${missing}; ` +
-    `p50 ${ms(percentile(latencies, 0.5))} ms, p90 ${ms(percentile(latencies, 0.9))} ms, ` +
-    `p99 ${ms(percentile(latencies, 0.99))} ms, max ${ms(latencies.at(-1))} ms`);
+  console.log(
+    `${name}: ${latencies.length} cards (after ${warmUp} warm-up), missing ${missing}; ` +
+      `p50 ${ms(percentile(latencies, 0.5))} ms, p90 ${ms(percentile(latencies, 0.9))} ms, ` +
+      `p99 ${ms(percentile(latencies, 0.99))} ms, max ${ms(latencies.at(-1))} ms`,
+  );
 }
 
 const floor = await cardToPage('tarvx-bare-host.exe');
@@ -193,8 +205,10 @@ const bridge = await cardToPage('tarvx-host.exe');
 console.log(`== Card to page in headless Chromium (device write to CardReaded), ${SPACING_MS} ms apart`);
 describe('floor (bare host)', floor);
 describe('bridge (tarvx-host)', bridge);
-console.log(`p99 ratio bridge/floor: ${(percentile(bridge.latencies, 0.99) / percentile(floor.latencies, 0.99)).toFixed(2)} ` +
-  '(target at most 1.5)');
+console.log(
+  `p99 ratio bridge/floor: ${(percentile(bridge.latencies, 0.99) / percentile(floor.latencies, 0.99)).toFixed(2)} ` +
+    '(target at most 1.5)',
+);
 
 const { starts, before, after } = await hostStartAndIdle();
 console.log('== Host start to its first status (wineserver running)');
@@ -205,7 +219,9 @@ for (const [tid, end] of after) {
   const start = before.get(tid) ?? { ticks: 0, switches: 0 };
   const switches = end.switches - start.switches;
   wakeUps += switches;
-  console.log(`thread ${tid} ${end.name.padEnd(16)} CPU ${((end.ticks - start.ticks) / 100).toFixed(2)} s, ` +
-    `context switches ${switches}`);
+  console.log(
+    `thread ${tid} ${end.name.padEnd(16)} CPU ${((end.ticks - start.ticks) / 100).toFixed(2)} s, ` +
+      `context switches ${switches}`,
+  );
 }
 console.log(`context switches in all: ${wakeUps} (target: none)`);

@@ -59,8 +59,11 @@ api.runtime.onMessage.addListener((request, sender, sendResponse) => {
 });
 
 function fromPopup(sender) {
-  return sender.id === api.runtime.id && typeof sender.url === 'string' &&
-    sender.url.startsWith(api.runtime.getURL('popup.html'));
+  return (
+    sender.id === api.runtime.id &&
+    typeof sender.url === 'string' &&
+    sender.url.startsWith(api.runtime.getURL('popup.html'))
+  );
 }
 
 async function answerPopup(request) {

@@ -32,7 +32,12 @@
   });
 
   function start() {
-    observer.observe(document, { childList: true, subtree: true, attributes: true, attributeFilter: ['type', 'name', 'content'] });
+    observer.observe(document, {
+      childList: true,
+      subtree: true,
+      attributes: true,
+      attributeFilter: ['type', 'name', 'content'],
+    });
     if (asksForReader()) connect();
   }
 
@@ -45,7 +50,9 @@
       // The background went away (a service worker restart): the page keeps its picture,
       // shown as not listening, until it is accepted again.
       showListening(false);
-      setTimeout(() => { if (!port && !refused) connect(); }, RECONNECT_MS);
+      setTimeout(() => {
+        if (!port && !refused) connect();
+      }, RECONNECT_MS);
     });
   }
 
@@ -118,7 +125,8 @@
       return `${Math.round(measured)}px`;
     };
     const rect = element.getBoundingClientRect();
-    box.style.cssText = 'display:inline-block;box-sizing:border-box;margin:0;padding:0;border:0;' +
+    box.style.cssText =
+      'display:inline-block;box-sizing:border-box;margin:0;padding:0;border:0;' +
       'vertical-align:baseline;background-repeat:no-repeat;background-position:center;background-size:auto;';
     box.style.width = size('width', rect.width);
     box.style.height = size('height', rect.height);

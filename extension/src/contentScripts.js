@@ -50,5 +50,7 @@ export async function pageAsksForReader(tabId) {
 // Runs in the page's isolated world; reads the document, changes nothing.
 function probe() {
   const type = '[type="application/TarvoUsbICReader-plugin" i]';
-  return document.querySelector(`embed${type}, object${type}, meta[name="tarvx-card-reader" i][content="on" i]`) !== null;
+  return (
+    document.querySelector(`embed${type}, object${type}, meta[name="tarvx-card-reader" i][content="on" i]`) !== null
+  );
 }

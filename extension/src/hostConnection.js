@@ -83,7 +83,9 @@ export class HostConnection {
   greet(hello) {
     if (hello.protocol !== PROTOCOL) {
       this.port.disconnect();
-      this.lost(this.port, { error: { message: `host speaks protocol ${hello.protocol}, this extension ${PROTOCOL}: update both` } });
+      this.lost(this.port, {
+        error: { message: `host speaks protocol ${hello.protocol}, this extension ${PROTOCOL}: update both` },
+      });
       return;
     }
     this.greeted = true;

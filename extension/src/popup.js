@@ -24,20 +24,39 @@ function text(id, value) {
 function show(state, tabId) {
   const button = document.getElementById('toggle');
   if (state.error || !state.origin) {
-    text('origin', state.error ? `Error: ${state.error}` : 'This page cannot use the reader (only http and https pages can).');
+    text(
+      'origin',
+      state.error ? `Error: ${state.error}` : 'This page cannot use the reader (only http and https pages can).',
+    );
     button.hidden = true;
     return;
   }
   text('origin', state.origin);
-  text('asks', state.asks === null ? 'Cannot tell whether this page asks for the reader.'
-    : state.asks ? 'This page asks for the card reader.' : 'This page does not ask for the card reader.');
-  text('allowed', state.byPolicy ? 'Allowed by your administrator.'
-    : state.allowed ? 'Allowed: this site gets the cards read.' : 'Not allowed: this site gets nothing from the reader.');
+  text(
+    'asks',
+    state.asks === null
+      ? 'Cannot tell whether this page asks for the reader.'
+      : state.asks
+        ? 'This page asks for the card reader.'
+        : 'This page does not ask for the card reader.',
+  );
+  text(
+    'allowed',
+    state.byPolicy
+      ? 'Allowed by your administrator.'
+      : state.allowed
+        ? 'Allowed: this site gets the cards read.'
+        : 'Not allowed: this site gets nothing from the reader.',
+  );
   button.hidden = state.byPolicy;
   button.textContent = state.allowed ? 'Revoke' : 'Allow this site';
   button.onclick = () => request(state.allowed ? 'revoke' : 'allow', tabId);
   const host = state.host;
-  const listening = host.listening ? ' Listening to the reader.' : host.state === 'connected' ? ' Not listening: is the reader plugged in?' : '';
+  const listening = host.listening
+    ? ' Listening to the reader.'
+    : host.state === 'connected'
+      ? ' Not listening: is the reader plugged in?'
+      : '';
   const why = host.state === 'retrying' && host.lastError ? ` (${host.lastError})` : '';
   text('host', `${HOST_STATES[host.state] ?? ''}${why}${listening}`);
   document.body.dataset.state = state.allowed ? 'allowed' : 'not-allowed';

@@ -19,8 +19,10 @@ const QUIET_MS = 2000;
 
 const calls = (tab) => tab.evaluate(() => window.calls);
 const waitForCalls = (tab, count) => tab.waitFor((n) => window.calls.length >= n, count);
-const pictureState = (tab) => tab.evaluate(() => document.querySelector('[data-tarvx-status]')?.dataset.tarvxStatus ?? null);
-const waitForPicture = (tab, state) => tab.waitFor((s) => document.querySelector('[data-tarvx-status]')?.dataset.tarvxStatus === s, state);
+const pictureState = (tab) =>
+  tab.evaluate(() => document.querySelector('[data-tarvx-status]')?.dataset.tarvxStatus ?? null);
+const waitForPicture = (tab, state) =>
+  tab.waitFor((s) => document.querySelector('[data-tarvx-status]')?.dataset.tarvxStatus === s, state);
 
 /** Opens url on the allowed origin and allows that origin in the popup. */
 async function openAllowed(f, path) {
@@ -37,16 +39,21 @@ const frameOf = (text) => {
   return Buffer.concat([length, body]);
 };
 
-const popupText = (popup) => popup.evaluate(() => ({
-  origin: document.getElementById('origin').textContent,
-  asks: document.getElementById('asks').textContent,
-  allowed: document.getElementById('allowed').textContent,
-  button: document.getElementById('toggle').textContent,
-}));
+const popupText = (popup) =>
+  popup.evaluate(() => ({
+    origin: document.getElementById('origin').textContent,
+    asks: document.getElementById('asks').textContent,
+    allowed: document.getElementById('allowed').textContent,
+    button: document.getElementById('toggle').textContent,
+  }));
 
 async function relaunch(f, browser) {
   const { launch } = await import('./support/browsers.mjs');
-  return launch(browser, { env: f.host.env, hostPath: process.env.TARVX_TEST_HOST, publicPorts: [f.allowed.port, f.other.port] });
+  return launch(browser, {
+    env: f.host.env,
+    hostPath: process.env.TARVX_TEST_HOST,
+    publicPorts: [f.allowed.port, f.other.port],
+  });
 }
 
 /**
@@ -57,22 +64,31 @@ function assertCentredPicture(png, width, height, name) {
   const shot = decodePng(png);
   assert.deepEqual([shot.width, shot.height], [width, height]);
   const picture = statusPicture(name);
-  const matchesAt = (left, top) => picture.rows.every((row, y) => row.every((colour, x) =>
-    shot.pixel(left + x, top + y).every((c, i) => Math.abs(c - colour[i]) <= 2)));
+  const matchesAt = (left, top) =>
+    picture.rows.every((row, y) =>
+      row.every((colour, x) => shot.pixel(left + x, top + y).every((c, i) => Math.abs(c - colour[i]) <= 2)),
+    );
   const centre = [(width - picture.width) / 2, (height - picture.height) / 2];
   const candidates = [];
   for (const left of [Math.floor(centre[0]), Math.ceil(centre[0])]) {
     for (const top of [Math.floor(centre[1]), Math.ceil(centre[1])]) candidates.push([left, top]);
   }
-  assert.ok(candidates.some(([l, t]) => matchesAt(l, t)), `the ${name} picture is not drawn unscaled in the centre`);
+  assert.ok(
+    candidates.some(([l, t]) => matchesAt(l, t)),
+    `the ${name} picture is not drawn unscaled in the centre`,
+  );
 }
 
 for (const browser of BROWSERS) {
   describe(browser, () => {
     /** @type {Fixture} */
     let f;
-    beforeEach(async () => { f = await Fixture.start(browser); });
-    afterEach(async () => { await f?.close(); });
+    beforeEach(async () => {
+      f = await Fixture.start(browser);
+    });
+    afterEach(async () => {
+      await f?.close();
+    });
 
     test('the unchanged sample page gets device changes and cards', async () => {
       const tab = await openAllowed(f, SAMPLE);
@@ -88,7 +104,9 @@ for (const browser of BROWSERS) {
       f.host.unplug();
       await tab.waitFor(() => document.getElementById('state').textContent === 'a device was removed');
 
-      const shown = await tab.evaluate(() => [...document.querySelectorAll('#cards li')].map((li) => li.textContent.split('  ')[1]));
+      const shown = await tab.evaluate(() =>
+        [...document.querySelectorAll('#cards li')].map((li) => li.textContent.split('  ')[1]),
+      );
       assert.deepEqual(shown, cards.map(String).reverse());
     });
 
@@ -133,8 +151,10 @@ for (const browser of BROWSERS) {
       const tab = await f.session.openTab(url);
       const popup = await popupFor(f.session, url);
       assert.deepEqual(await popupText(popup), {
-        origin: f.allowed.origin, asks: 'This page asks for the card reader.',
-        allowed: 'Not allowed: this site gets nothing from the reader.', button: 'Allow this site',
+        origin: f.allowed.origin,
+        asks: 'This page asks for the card reader.',
+        allowed: 'Not allowed: this site gets nothing from the reader.',
+        button: 'Allow this site',
       });
       await sleep(500);
       assert.equal(f.host.instances.length, 0);
@@ -146,7 +166,10 @@ for (const browser of BROWSERS) {
       f.host.plugIn();
       f.host.presentCard(7);
       await waitForCalls(tab, 2);
-      assert.deepEqual(await calls(tab), [['DeviceChanged', 1], ['CardReaded', 7]]);
+      assert.deepEqual(await calls(tab), [
+        ['DeviceChanged', 1],
+        ['CardReaded', 7],
+      ]);
 
       await popup.click('#toggle');
       await popup.waitFor(() => document.body.dataset.state === 'not-allowed');
@@ -168,7 +191,12 @@ for (const browser of BROWSERS) {
       await waitForPicture(second, 'idle');
       f.host.plugIn();
       for (const card of [1, 2, 3]) f.host.presentCard(card);
-      const expected = [['DeviceChanged', 1], ['CardReaded', 1], ['CardReaded', 2], ['CardReaded', 3]];
+      const expected = [
+        ['DeviceChanged', 1],
+        ['CardReaded', 1],
+        ['CardReaded', 2],
+        ['CardReaded', 3],
+      ];
       for (const tab of [first, second]) {
         await waitForCalls(tab, expected.length);
         assert.deepEqual(await calls(tab), expected);
@@ -191,7 +219,11 @@ for (const browser of BROWSERS) {
       f.host.presentCard(12);
       await waitForCalls(tab, 3);
       await sleep(500);
-      assert.deepEqual(await calls(tab), [['DeviceChanged', 1], ['CardReaded', 11], ['CardReaded', 12]]);
+      assert.deepEqual(await calls(tab), [
+        ['DeviceChanged', 1],
+        ['CardReaded', 11],
+        ['CardReaded', 12],
+      ]);
       assert.equal(f.host.instances.length, 2);
     });
 
@@ -219,7 +251,10 @@ for (const browser of BROWSERS) {
         f.host.plugIn();
         f.host.presentCard(5);
         await waitForCalls(tab, 2);
-        assert.deepEqual(await calls(tab), [['DeviceChanged', 1], ['CardReaded', 5]]);
+        assert.deepEqual(await calls(tab), [
+          ['DeviceChanged', 1],
+          ['CardReaded', 5],
+        ]);
         const popup = await popupFor(f.session, url);
         assert.equal((await popupText(popup)).allowed, 'Allowed by your administrator.');
         assert.equal(await popup.evaluate(() => document.getElementById('toggle').hidden), true);
@@ -245,7 +280,10 @@ for (const browser of BROWSERS) {
       ['a device change of 2', (h) => h.send({ type: 'device', change: 2 })],
       ['an unknown type', (h) => h.send({ type: 'evaluate', code: 'CardReaded(42)' })],
       ['malformed JSON', (h) => h.sendRaw(frameOf('{"type":"card","number":42'))],
-      ['a frame over the browsers\' 1 MB limit', (h) => h.sendRaw(frameOf(JSON.stringify({ type: 'card', number: 42, pad: 'x'.repeat(1100000) })))],
+      [
+        "a frame over the browsers' 1 MB limit",
+        (h) => h.sendRaw(frameOf(JSON.stringify({ type: 'card', number: 42, pad: 'x'.repeat(1100000) }))),
+      ],
     ];
     for (const [name, write] of hostile) {
       test(`a host writing ${name}: nothing reaches the page, the extension goes on`, async () => {

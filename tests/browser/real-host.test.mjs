@@ -23,7 +23,8 @@ const RECORDER = '/pages/recorder.html';
 
 const calls = (tab) => tab.evaluate(() => window.calls);
 const waitForCalls = (tab, count) => tab.waitFor((n) => window.calls.length >= n, count);
-const waitForPicture = (tab, state) => tab.waitFor((s) => document.querySelector('[data-tarvx-status]')?.dataset.tarvxStatus === s, state);
+const waitForPicture = (tab, state) =>
+  tab.waitFor((s) => document.querySelector('[data-tarvx-status]')?.dataset.tarvxStatus === s, state);
 
 const unavailable = realHostUnavailable();
 
@@ -58,13 +59,18 @@ for (const browser of BROWSERS) {
       await allowInPopup(f.session, f.allowed.url('/pages/plain.html'));
       await plain.close();
     });
-    after(async () => { await f?.close(); });
-    beforeEach(() => { f.host.beginCase(); });
+    after(async () => {
+      await f?.close();
+    });
+    beforeEach(() => {
+      f.host.beginCase();
+    });
     afterEach(async () => {
       for (const tab of tabs) await tab.close().catch(() => {});
       tabs = [];
-      await waitUntil(() => f.host.current === null, 10000, 'the host to exit once no page wants it')
-        .catch((error) => { throw new Error(`${error.message}\nhost log:\n${f.host.log}`); });
+      await waitUntil(() => f.host.current === null, 10000, 'the host to exit once no page wants it').catch((error) => {
+        throw new Error(`${error.message}\nhost log:\n${f.host.log}`);
+      });
       await f.host.reset();
     });
 
@@ -83,10 +89,14 @@ for (const browser of BROWSERS) {
       await f.host.unplug();
       await tab.waitFor(() => document.getElementById('state').textContent === 'a device was removed');
 
-      const shown = await tab.evaluate(() => [...document.querySelectorAll('#cards li')].map((li) => li.textContent.split('  ')[1]));
+      const shown = await tab.evaluate(() =>
+        [...document.querySelectorAll('#cards li')].map((li) => li.textContent.split('  ')[1]),
+      );
       assert.deepEqual(shown, cards.map(String).reverse());
       assert.deepEqual(await calls(tab), [
-        ['DeviceChanged', 1], ...cards.map((card) => ['CardReaded', card]), ['DeviceChanged', 0],
+        ['DeviceChanged', 1],
+        ...cards.map((card) => ['CardReaded', card]),
+        ['DeviceChanged', 0],
       ]);
     });
 
@@ -99,7 +109,10 @@ for (const browser of BROWSERS) {
       await f.host.sendReport(CARD_5555);
       await waitForCalls(tab, 2);
       await sleep(300);
-      assert.deepEqual(await calls(tab), [['DeviceChanged', 1], ['CardReaded', 5555]]);
+      assert.deepEqual(await calls(tab), [
+        ['DeviceChanged', 1],
+        ['CardReaded', 5555],
+      ]);
     });
 
     test('the picture follows listening', async () => {
@@ -111,7 +124,11 @@ for (const browser of BROWSERS) {
       await waitForPicture(tab, 'idle');
       await f.host.plugIn();
       await waitForPicture(tab, 'listening');
-      assert.deepEqual(await calls(tab), [['DeviceChanged', 1], ['DeviceChanged', 0], ['DeviceChanged', 1]]);
+      assert.deepEqual(await calls(tab), [
+        ['DeviceChanged', 1],
+        ['DeviceChanged', 0],
+        ['DeviceChanged', 1],
+      ]);
     });
 
     test('a killed host is started again and no card arrives twice', async () => {
@@ -132,7 +149,11 @@ for (const browser of BROWSERS) {
       await f.host.presentCard(12);
       await waitForCalls(tab, 3);
       await sleep(500);
-      assert.deepEqual(await calls(tab), [['DeviceChanged', 1], ['CardReaded', 11], ['CardReaded', 12]]);
+      assert.deepEqual(await calls(tab), [
+        ['DeviceChanged', 1],
+        ['CardReaded', 11],
+        ['CardReaded', 12],
+      ]);
       assert.equal(f.host.instances.length, 2);
     });
 

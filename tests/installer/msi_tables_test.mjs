@@ -29,18 +29,23 @@ function check(condition, what) {
 function table(name) {
   const lines = execFileSync('msiinfo', ['export', msi, name], { encoding: 'utf8' }).split(/\r?\n/);
   const columns = lines[0].split('\t');
-  return lines.slice(3).filter((l) => l !== '').map((l) => {
-    const cells = l.split('\t');
-    return Object.fromEntries(columns.map((c, i) => [c, cells[i] ?? '']));
-  });
+  return lines
+    .slice(3)
+    .filter((l) => l !== '')
+    .map((l) => {
+      const cells = l.split('\t');
+      return Object.fromEntries(columns.map((c, i) => [c, cells[i] ?? '']));
+    });
 }
 
 const perUser = variant === 'user';
 const properties = Object.fromEntries(table('Property').map((r) => [r.Property, r.Value]));
 check(properties.ProductVersion === version, `ProductVersion ${properties.ProductVersion}, expected ${version}`);
 check(properties.UpgradeCode === UPGRADE_CODES[perUser ? 'user' : 'machine'], `UpgradeCode ${properties.UpgradeCode}`);
-check(perUser ? properties.ALLUSERS === undefined : properties.ALLUSERS === '1',
-  `ALLUSERS '${properties.ALLUSERS}' for a ${perUser ? 'per-user' : 'per-machine'} package`);
+check(
+  perUser ? properties.ALLUSERS === undefined : properties.ALLUSERS === '1',
+  `ALLUSERS '${properties.ALLUSERS}' for a ${perUser ? 'per-user' : 'per-machine'} package`,
+);
 const summary = execFileSync('msiinfo', ['suminfo', msi], { encoding: 'utf8' });
 const platform = variant === 'x64' ? 'x64' : 'Intel';
 check(summary.includes(`Template: ${platform};1033`), `summary template is not ${platform};1033`);
@@ -55,8 +60,10 @@ const components = Object.fromEntries(table('Component').map((r) => [r.Component
 const fileNames = files.map((f) => f.FileName).sort();
 const chromiumFile = `${HOST_NAME}.chromium.json`;
 const firefoxFile = `${HOST_NAME}.firefox.json`;
-check(JSON.stringify(fileNames) === JSON.stringify([chromiumFile, firefoxFile, 'tarvx-host.exe'].sort()),
-  `files ${fileNames.join(', ')}`);
+check(
+  JSON.stringify(fileNames) === JSON.stringify([chromiumFile, firefoxFile, 'tarvx-host.exe'].sort()),
+  `files ${fileNames.join(', ')}`,
+);
 const host = files.find((f) => f.FileName === 'tarvx-host.exe');
 check(host && Number(host.FileSize) === statSync(hostExe).size, 'tarvx-host.exe is not the size of the built host');
 for (const f of files) {
@@ -80,44 +87,82 @@ for (const browser of WINDOWS_BROWSERS) {
   const rows = registry.filter((r) => r.Key === key);
   const manifest = `${HOST_NAME}.${browser.manifest}.json`;
   const views = rows.map((r) => (Number(components[r.Component_]?.Attributes) & COMPONENT_64BIT) !== 0).sort();
-  check(JSON.stringify(views) === JSON.stringify([...expectedViews].sort()), `${browser.name}: ${rows.length} rows, 64-bit views ${views}`);
+  check(
+    JSON.stringify(views) === JSON.stringify([...expectedViews].sort()),
+    `${browser.name}: ${rows.length} rows, 64-bit views ${views}`,
+  );
   for (const r of rows) {
     check(r.Root === (perUser ? '1' : '2'), `${browser.name}: root ${r.Root}`);
     check(r.Name === '' && r.Value === `[INSTALLDIR]${manifest}`, `${browser.name}: value ${r.Name}=${r.Value}`);
-    check((Number(components[r.Component_]?.Attributes) & COMPONENT_REGISTRY_KEY_PATH) !== 0,
-      `${browser.name}: the component's key path is not its registry value`);
+    check(
+      (Number(components[r.Component_]?.Attributes) & COMPONENT_REGISTRY_KEY_PATH) !== 0,
+      `${browser.name}: the component's key path is not its registry value`,
+    );
   }
 }
 const unexpected = registry.filter((r) => !WINDOWS_BROWSERS.some((b) => r.Key === `${b.key}\\${HOST_NAME}`));
-check(unexpected.every((r) => perUser && r.Root === '1' && r.Key === 'Software\\Tarvo\\USB IC-card reader bridge'),
-  `other registry rows: ${unexpected.map((r) => `${r.Root} ${r.Key}`).join('; ')}`);
+check(
+  unexpected.every((r) => perUser && r.Root === '1' && r.Key === 'Software\\Tarvo\\USB IC-card reader bridge'),
+  `other registry rows: ${unexpected.map((r) => `${r.Root} ${r.Key}`).join('; ')}`,
+);
 
 // Upgrades: every older version (the same first three fields included) is removed; a newer
 // one is only detected, and the launch condition refuses then.
-const next = version.split('.').slice(0, 3).map((n, i) => (i === 2 ? Number(n) + 1 : n)).join('.');
+const next = version
+  .split('.')
+  .slice(0, 3)
+  .map((n, i) => (i === 2 ? Number(n) + 1 : n))
+  .join('.');
 const upgrade = table('Upgrade');
 const older = upgrade.find((r) => r.ActionProperty === 'TARVX_OLDER_FOUND');
 const newer = upgrade.find((r) => r.ActionProperty === 'TARVX_NEWER_FOUND');
-check(upgrade.every((r) => r.UpgradeCode === properties.UpgradeCode), 'an upgrade row with another code');
-check(older && older.VersionMin === '0.0.0' && older.VersionMax === next &&
-  (Number(older.Attributes) & UPGRADE_ONLY_DETECT) === 0, `older versions row ${JSON.stringify(older)}`);
-check(newer && newer.VersionMin === next && newer.VersionMax === '' &&
-  (Number(newer.Attributes) & (UPGRADE_ONLY_DETECT | UPGRADE_MIN_INCLUSIVE)) === (UPGRADE_ONLY_DETECT | UPGRADE_MIN_INCLUSIVE),
-  `newer versions row ${JSON.stringify(newer)}`);
+check(
+  upgrade.every((r) => r.UpgradeCode === properties.UpgradeCode),
+  'an upgrade row with another code',
+);
+check(
+  older &&
+    older.VersionMin === '0.0.0' &&
+    older.VersionMax === next &&
+    (Number(older.Attributes) & UPGRADE_ONLY_DETECT) === 0,
+  `older versions row ${JSON.stringify(older)}`,
+);
+check(
+  newer &&
+    newer.VersionMin === next &&
+    newer.VersionMax === '' &&
+    (Number(newer.Attributes) & (UPGRADE_ONLY_DETECT | UPGRADE_MIN_INCLUSIVE)) ===
+      (UPGRADE_ONLY_DETECT | UPGRADE_MIN_INCLUSIVE),
+  `newer versions row ${JSON.stringify(newer)}`,
+);
 const sequence = Object.fromEntries(table('InstallExecuteSequence').map((r) => [r.Action, Number(r.Sequence)]));
-check(sequence.FindRelatedProducts < sequence.LaunchConditions, 'FindRelatedProducts does not come before LaunchConditions');
-check(sequence.RemoveExistingProducts > sequence.InstallValidate && sequence.RemoveExistingProducts < sequence.InstallInitialize,
-  'RemoveExistingProducts is not between InstallValidate and InstallInitialize');
-const conditions = table('LaunchCondition').map((r) => r.Condition).sort();
+check(
+  sequence.FindRelatedProducts < sequence.LaunchConditions,
+  'FindRelatedProducts does not come before LaunchConditions',
+);
+check(
+  sequence.RemoveExistingProducts > sequence.InstallValidate &&
+    sequence.RemoveExistingProducts < sequence.InstallInitialize,
+  'RemoveExistingProducts is not between InstallValidate and InstallInitialize',
+);
+const conditions = table('LaunchCondition')
+  .map((r) => r.Condition)
+  .sort();
 const expectedConditions = ['NOT TARVX_NEWER_FOUND', ...(variant === 'x86' ? ['NOT VersionNT64'] : [])].sort();
 check(JSON.stringify(conditions) === JSON.stringify(expectedConditions), `launch conditions ${conditions.join('; ')}`);
 
 // One feature, Bridge, holding every component; no custom actions (nothing that runs code
 // of ours or needs a particular msiexec).
 const features = table('Feature');
-check(features.length === 1 && features[0].Feature === 'Bridge' && features[0].Level === '1', 'the feature is not Bridge alone');
+check(
+  features.length === 1 && features[0].Feature === 'Bridge' && features[0].Level === '1',
+  'the feature is not Bridge alone',
+);
 const inFeature = new Set(table('FeatureComponents').map((r) => r.Component_));
-check(Object.keys(components).every((c) => inFeature.has(c)), 'a component outside the feature');
+check(
+  Object.keys(components).every((c) => inFeature.has(c)),
+  'a component outside the feature',
+);
 check(table('CustomAction').length === 0, 'the package has custom actions');
 
 // The installed manifests name our host and extension, and the host by a relative path.
@@ -131,11 +176,20 @@ try {
   for (const m of [chromium, firefox]) {
     check(m.name === HOST_NAME && m.type === 'stdio' && m.path === 'tarvx-host.exe', `manifest ${JSON.stringify(m)}`);
   }
-  check(JSON.stringify(chromium.allowed_origins) === JSON.stringify([`chrome-extension://${ids.chromium}/`]) &&
-    chromium.allowed_extensions === undefined, `Chromium manifest's extensions ${JSON.stringify(chromium)}`);
-  check(JSON.stringify(firefox.allowed_extensions) === JSON.stringify([ids.firefox]) &&
-    firefox.allowed_origins === undefined, `Firefox manifest's extensions ${JSON.stringify(firefox)}`);
-  check(readFileSync(find('tarvx-host.exe')).equals(readFileSync(hostExe)), 'the packed host differs from the built one');
+  check(
+    JSON.stringify(chromium.allowed_origins) === JSON.stringify([`chrome-extension://${ids.chromium}/`]) &&
+      chromium.allowed_extensions === undefined,
+    `Chromium manifest's extensions ${JSON.stringify(chromium)}`,
+  );
+  check(
+    JSON.stringify(firefox.allowed_extensions) === JSON.stringify([ids.firefox]) &&
+      firefox.allowed_origins === undefined,
+    `Firefox manifest's extensions ${JSON.stringify(firefox)}`,
+  );
+  check(
+    readFileSync(find('tarvx-host.exe')).equals(readFileSync(hostExe)),
+    'the packed host differs from the built one',
+  );
 } finally {
   rmSync(out, { recursive: true, force: true });
 }

@@ -11,18 +11,23 @@ import { join } from 'node:path';
 
 const [root, build, release] = process.argv.slice(2);
 let failed = false;
-const fail = (text) => { console.log(`FAIL: ${text}`); failed = true; };
+const fail = (text) => {
+  console.log(`FAIL: ${text}`);
+  failed = true;
+};
 
 const source = JSON.parse(readFileSync(join(root, 'extension/manifest.json'), 'utf8'));
 const version = source.version;
 // Worked out here from the key again, not taken from the build's ids.json.
 const chromiumId = [...createHash('sha256').update(Buffer.from(source.key, 'base64')).digest('hex').slice(0, 32)]
-  .map((d) => String.fromCharCode(97 + parseInt(d, 16))).join('');
+  .map((d) => String.fromCharCode(97 + parseInt(d, 16)))
+  .join('');
 const geckoId = source.browser_specific_settings.gecko.id;
 const sourceFiles = readdirSync(join(root, 'extension/src'));
 const generated = ['manifest.json', 'pictures.js', 'status_idle.png', 'status_listening.png'];
 
-const zipEntries = (zip) => execFileSync('unzip', ['-Z1', zip], { encoding: 'utf8' }).split('\n').filter(Boolean).sort();
+const zipEntries = (zip) =>
+  execFileSync('unzip', ['-Z1', zip], { encoding: 'utf8' }).split('\n').filter(Boolean).sort();
 const same = (a, b) => JSON.stringify(a) === JSON.stringify(b);
 
 function unpack(zip) {
@@ -57,16 +62,23 @@ function checkPackage(name, files, checkManifest) {
   }
 }
 
-checkPackage(`tarvx-extension-chromium-${version}.zip`, [...sourceFiles, ...generated, 'managed_schema.json'], (m, dir) => {
-  if (m.background?.service_worker !== 'background.js') fail('chromium: no background.service_worker');
-  if ('browser_specific_settings' in m) fail('chromium: the manifest has browser_specific_settings');
-  if (m.storage?.managed_schema !== 'managed_schema.json') fail('chromium: no storage.managed_schema');
-  else if (!readFileSync(join(dir, 'managed_schema.json')).equals(readFileSync(join(root, 'extension/managed_schema.json')))) {
-    fail('chromium: managed_schema.json differs from extension/managed_schema.json');
-  }
-});
+checkPackage(
+  `tarvx-extension-chromium-${version}.zip`,
+  [...sourceFiles, ...generated, 'managed_schema.json'],
+  (m, dir) => {
+    if (m.background?.service_worker !== 'background.js') fail('chromium: no background.service_worker');
+    if ('browser_specific_settings' in m) fail('chromium: the manifest has browser_specific_settings');
+    if (m.storage?.managed_schema !== 'managed_schema.json') fail('chromium: no storage.managed_schema');
+    else if (
+      !readFileSync(join(dir, 'managed_schema.json')).equals(readFileSync(join(root, 'extension/managed_schema.json')))
+    ) {
+      fail('chromium: managed_schema.json differs from extension/managed_schema.json');
+    }
+  },
+);
 checkPackage(`tarvx-extension-firefox-${version}.zip`, [...sourceFiles, ...generated], (m) => {
-  if (m.browser_specific_settings?.gecko?.id !== geckoId) fail(`firefox: gecko id ${m.browser_specific_settings?.gecko?.id}`);
+  if (m.browser_specific_settings?.gecko?.id !== geckoId)
+    fail(`firefox: gecko id ${m.browser_specific_settings?.gecko?.id}`);
   if (!same(m.background?.scripts, ['background.js'])) fail('firefox: background.scripts is not [background.js]');
   if ('storage' in m) fail('firefox: the manifest has a storage key');
   // AMO takes new add-ons only with their data collection declared; this one collects none.
@@ -86,11 +98,18 @@ else {
 
 // The templates: each file as the build wrote it, and the ids in the keys it writes.
 const policyDir = join(release, 'policies');
-const templates = ['chrome-edge-allowed-origins.reg', 'chrome-edge-remove-allowed-origins.reg',
-  'chromium-linux-policy.json', 'firefox-policies.json'];
+const templates = [
+  'chrome-edge-allowed-origins.reg',
+  'chrome-edge-remove-allowed-origins.reg',
+  'chromium-linux-policy.json',
+  'firefox-policies.json',
+];
 for (const name of templates) {
   const file = join(policyDir, name);
-  if (!existsSync(file)) { fail(`policies/${name} is missing`); continue; }
+  if (!existsSync(file)) {
+    fail(`policies/${name} is missing`);
+    continue;
+  }
   if (!readFileSync(file).equals(readFileSync(join(build, 'extension/policies', name)))) {
     fail(`policies/${name} differs from the build's`);
   }
@@ -113,7 +132,10 @@ if (reg) {
 }
 for (const name of templates.filter((n) => n.endsWith('.reg'))) {
   const text = read(name);
-  if (text && (!text.startsWith('Windows Registry Editor Version 5.00\r\n') || /[^\r]\n/.test(text) || !text.endsWith('\r\n'))) {
+  if (
+    text &&
+    (!text.startsWith('Windows Registry Editor Version 5.00\r\n') || /[^\r]\n/.test(text) || !text.endsWith('\r\n'))
+  ) {
     fail(`policies/${name} is not a regedit file with Windows line ends`);
   }
 }

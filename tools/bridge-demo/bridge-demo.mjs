@@ -52,7 +52,8 @@ async function run(f) {
   const received = async () => (await recordedCalls(tab)).map(asScript);
   // Prints what came since last time; waits (bounded) for count calls in all.
   const expectCalls = async (count) => {
-    await tab.waitFor((n) => window.calls.length >= n, count, STEP_TIMEOUT_MS)
+    await tab
+      .waitFor((n) => window.calls.length >= n, count, STEP_TIMEOUT_MS)
       .catch(() => say(`no call came within ${STEP_TIMEOUT_MS} ms`));
     const scripts = await received();
     for (const script of scripts.slice(printed)) say(`page: ${script}`);
@@ -62,8 +63,13 @@ async function run(f) {
   await f.host.plugIn();
   say('reader plugged in');
   await expectCalls(printed + 1);
-  await tab.waitFor(() => document.querySelector('[data-tarvx-status]')?.dataset.tarvxStatus === 'listening',
-    undefined, STEP_TIMEOUT_MS).catch(() => say('the picture in place of the embed does not show listening'));
+  await tab
+    .waitFor(
+      () => document.querySelector('[data-tarvx-status]')?.dataset.tarvxStatus === 'listening',
+      undefined,
+      STEP_TIMEOUT_MS,
+    )
+    .catch(() => say('the picture in place of the embed does not show listening'));
   // A card shown before the listen thread has the reader open would be lost, as with a real reader.
   await f.host.waitForOpenHandles(1, STEP_TIMEOUT_MS).catch(() => say('the host did not open the reader'));
   for (const card of options.cards) {

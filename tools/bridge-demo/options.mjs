@@ -37,8 +37,14 @@ export function parseOptions(argv) {
   const notes = [];
   for (let i = 0; i < argv.length; i += 1) {
     const name = argv[i];
-    if (name === '--help' || name === '-h') { options.help = true; continue; }
-    if (name === '--interactive') { notes.push('--interactive: the plug-in demo only'); continue; }
+    if (name === '--help' || name === '-h') {
+      options.help = true;
+      continue;
+    }
+    if (name === '--interactive') {
+      notes.push('--interactive: the plug-in demo only');
+      continue;
+    }
     const takesValue = ['--build', '--card', '--out', '--expect', ...PLUGIN_ONLY].includes(name);
     if (!takesValue) return { error: `unknown argument: ${name}`, notes };
     if (i + 1 === argv.length) return { error: `${name} needs a value`, notes };

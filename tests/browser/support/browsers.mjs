@@ -120,8 +120,11 @@ async function launchFirefox(dir, { env, hostPath }) {
 // navigation: start it, then wait for the page itself.
 async function gotoExtensionPage(page, url) {
   await page.goto(url, { timeout: 1000 }).catch(() => {});
-  await waitUntil(() => page.evaluate((u) => location.href === u && document.readyState === 'complete', url).catch(() => false),
-    TIMEOUT, url);
+  await waitUntil(
+    () => page.evaluate((u) => location.href === u && document.readyState === 'complete', url).catch(() => false),
+    TIMEOUT,
+    url,
+  );
 }
 
 /**
@@ -130,11 +133,16 @@ async function gotoExtensionPage(page, url) {
  */
 export async function popupFor(session, url) {
   const popup = await session.openTab(`${session.extensionBase}popup.html`);
-  const tabId = await waitUntil(() => popup.evaluate(async (target) => {
-    const api = globalThis.browser ?? globalThis.chrome;
-    const tabs = await api.tabs.query({});
-    return tabs.find((t) => t.url === target)?.id;
-  }, url), TIMEOUT, `a tab showing ${url}`);
+  const tabId = await waitUntil(
+    () =>
+      popup.evaluate(async (target) => {
+        const api = globalThis.browser ?? globalThis.chrome;
+        const tabs = await api.tabs.query({});
+        return tabs.find((t) => t.url === target)?.id;
+      }, url),
+    TIMEOUT,
+    `a tab showing ${url}`,
+  );
   await popup.goto(`${session.extensionBase}popup.html?tab=${tabId}`);
   await popup.waitFor(() => document.body.dataset.state !== undefined);
   return popup;
@@ -147,12 +155,16 @@ export async function popupFor(session, url) {
 export async function waitForHostRunning(session, url) {
   const popup = await popupFor(session, url);
   try {
-    await waitUntil(async () => {
-      const text = await popup.evaluate(() => document.getElementById('host').textContent);
-      if (text.startsWith('Reader program running.')) return true;
-      await popup.goto(await popup.evaluate(() => location.href));
-      return false;
-    }, TIMEOUT, 'the popup to say the host runs');
+    await waitUntil(
+      async () => {
+        const text = await popup.evaluate(() => document.getElementById('host').textContent);
+        if (text.startsWith('Reader program running.')) return true;
+        await popup.goto(await popup.evaluate(() => location.href));
+        return false;
+      },
+      TIMEOUT,
+      'the popup to say the host runs',
+    );
   } finally {
     await popup.close();
   }

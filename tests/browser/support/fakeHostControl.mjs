@@ -46,7 +46,9 @@ export class FakeHost {
         buffer = buffer.slice(end + 1);
       }
     });
-    socket.on('close', () => { instance.closed = true; });
+    socket.on('close', () => {
+      instance.closed = true;
+    });
     socket.on('error', () => {});
   }
 

@@ -8,7 +8,10 @@ export async function recordCalls(tab) {
     window.calls = [];
     for (const name of ['CardReaded', 'DeviceChanged']) {
       const own = window[name];
-      window[name] = (n) => { window.calls.push([name, n]); own(n); };
+      window[name] = (n) => {
+        window.calls.push([name, n]);
+        own(n);
+      };
     }
   });
 }

@@ -7,7 +7,9 @@ export function statusPicture(name) {
   const text = readFileSync(fileURLToPath(new URL(`../../../res/status_${name}.txt`, import.meta.url)), 'utf8');
   const legend = new Map();
   const rows = [];
-  let width = 0, height = 0, inPixels = false;
+  let width = 0,
+    height = 0,
+    inPixels = false;
   for (const line of text.split('\n')) {
     if (line.startsWith(';') || line.trim() === '') continue;
     const words = line.trim().split(/\s+/);

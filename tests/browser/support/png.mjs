@@ -10,7 +10,14 @@ export function decodePng(file) {
     const length = file.readUInt32BE(offset);
     const type = file.toString('latin1', offset + 4, offset + 8);
     const body = file.subarray(offset + 8, offset + 8 + length);
-    if (type === 'IHDR') header = { width: body.readUInt32BE(0), height: body.readUInt32BE(4), depth: body[8], colour: body[9], interlace: body[12] };
+    if (type === 'IHDR')
+      header = {
+        width: body.readUInt32BE(0),
+        height: body.readUInt32BE(4),
+        depth: body[8],
+        colour: body[9],
+        interlace: body[12],
+      };
     if (type === 'IDAT') data.push(body);
     offset += 12 + length;
   }
@@ -38,15 +45,22 @@ export function decodePng(file) {
 
 function unfilter(filter, a, b, c) {
   switch (filter) {
-    case 0: return 0;
-    case 1: return a;
-    case 2: return b;
-    case 3: return (a + b) >> 1;
+    case 0:
+      return 0;
+    case 1:
+      return a;
+    case 2:
+      return b;
+    case 3:
+      return (a + b) >> 1;
     case 4: {
       const p = a + b - c;
-      const pa = Math.abs(p - a), pb = Math.abs(p - b), pc = Math.abs(p - c);
+      const pa = Math.abs(p - a),
+        pb = Math.abs(p - b),
+        pc = Math.abs(p - c);
       return pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
     }
-    default: throw new Error(`PNG filter ${filter}`);
+    default:
+      throw new Error(`PNG filter ${filter}`);
   }
 }

@@ -13,14 +13,19 @@ const FILES = {
 };
 
 const policy = (browser, origins) =>
-  (browser === 'chromium' ? chromiumLinuxPolicy(IDS, origins) : firefoxPolicies(IDS, origins));
+  browser === 'chromium' ? chromiumLinuxPolicy(IDS, origins) : firefoxPolicies(IDS, origins);
 
 // Restores still owed, run on the way out when a test did not get to run its own.
 const pending = new Set();
-const restoreAll = () => { for (const restore of [...pending]) restore(); };
+const restoreAll = () => {
+  for (const restore of [...pending]) restore();
+};
 process.once('exit', restoreAll);
 for (const signal of ['SIGINT', 'SIGTERM']) {
-  process.once(signal, () => { restoreAll(); process.exit(128 + (signal === 'SIGINT' ? 2 : 15)); });
+  process.once(signal, () => {
+    restoreAll();
+    process.exit(128 + (signal === 'SIGINT' ? 2 : 15));
+  });
 }
 
 /** Writes the policy; returns a function that restores what was there before. */

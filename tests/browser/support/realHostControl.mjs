@@ -54,9 +54,9 @@ export class RealHost {
     this.x64 = x64;
     // One name, so that the server's log (<build>/x64/simreader-browser-tests.log) is one file.
     this.session = 'browser-tests';
-    this.startsSeen = 0;  // starts recorded before the current case
-    this.device = null;   // the simulator's id of the plugged reader
-    this.logPath = join(x64, 'tarvx-host-browser-tests.log');  // every host's standard error
+    this.startsSeen = 0; // starts recorded before the current case
+    this.device = null; // the simulator's id of the plugged reader
+    this.logPath = join(x64, 'tarvx-host-browser-tests.log'); // every host's standard error
   }
 
   /** What the browser's environment needs for the wrapper to start the host in the session. */
@@ -77,7 +77,12 @@ export class RealHost {
   get instances() {
     const path = join(this.dir, 'starts');
     const pids = existsSync(path) ? readFileSync(path, 'utf8').split('\n').filter(Boolean).map(Number) : [];
-    return pids.slice(this.startsSeen).map((pid) => ({ pid, get closed() { return !processAlive(pid); } }));
+    return pids.slice(this.startsSeen).map((pid) => ({
+      pid,
+      get closed() {
+        return !processAlive(pid);
+      },
+    }));
   }
 
   /** The host now running, if any. */

@@ -13,7 +13,11 @@ test('the page must receive the plug-in, each card once in order, and the unplug
 const verdicts = [
   ['exactly the expected calls', expected, null],
   ['nothing', [], /received nothing/],
-  ['a card missing', ['DeviceChanged(1);', 'CardReaded(42);', 'DeviceChanged(0);'], /call 3: the page received DeviceChanged\(0\);, expected CardReaded\(7\);/],
+  [
+    'a card missing',
+    ['DeviceChanged(1);', 'CardReaded(42);', 'DeviceChanged(0);'],
+    /call 3: the page received DeviceChanged\(0\);, expected CardReaded\(7\);/,
+  ],
   ['the cards swapped', ['DeviceChanged(1);', 'CardReaded(7);', 'CardReaded(42);', 'DeviceChanged(0);'], /call 2/],
   ['a card twice', [...expected, 'CardReaded(7);'], /more than expected: CardReaded\(7\);/],
   ['the unplug missing', expected.slice(0, 3), /call 4: the page received nothing/],
@@ -29,7 +33,7 @@ for (const [name, received, problem] of verdicts) {
 const commandLines = [
   ['the default cards', ['--build', 'b'], { cards: DEFAULT_CARDS }],
   ['given cards replace them', ['--build', 'b', '--card', '0', '--card', '4294967295'], { cards: [0, 4294967295] }],
-  ['the plug-in\'s own options are noted', ['--build', 'b', '--size', '60x40', '--interactive'], { notes: 2 }],
+  ["the plug-in's own options are noted", ['--build', 'b', '--size', '60x40', '--interactive'], { notes: 2 }],
   ['a card above 32 bits', ['--build', 'b', '--card', '4294967296'], { error: /--card needs a number/ }],
   ['a card with a sign', ['--build', 'b', '--card', '-1'], { error: /--card needs a number/ }],
   ['no build directory', ['--card', '1'], { error: /--build is required/ }],
