@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Usage: build-msi.sh <x64|x86|user> <version> <tarvx-host.exe> <out.msi>
-# Builds one of the bridge's installers (bridge.wxs) with wixl: the host, the host
+# Usage: build-msi.sh <x64|x86|user> <version> <tarvx-host.exe> <32-bit npTARVX.dll>
+#                     <64-bit npTARVX.dll, or - for x86> <out.msi>
+# Builds one of the card reader's installers (tarvx.wxs) with wixl: the host, the host
 # manifests and the registry keys written by extension/bridge-names.mjs from the
-# project's one list of names, staged in one folder because wixl reads sources relative
-# to the .wxs file.
+# project's one list of names, and the plug-ins, staged in one folder because wixl reads
+# sources relative to the .wxs file.
 set -euo pipefail
-variant="$1"; version="$2"; host="$3"; out="$(realpath -m "$4")"
+variant="$1"; version="$2"; host="$3"; plugin32="$4"; plugin64="$5"; out="$(realpath -m "$6")"
 here="$(cd "$(dirname "$0")" && pwd)"
 
 case "$variant" in
@@ -18,16 +19,28 @@ if ! [[ "$version" =~ ^([0-9]+)\.([0-9]+)\.([0-9]+)(\.[0-9]+)?$ ]]; then
 fi
 next="${BASH_REMATCH[1]}.${BASH_REMATCH[2]}.$((BASH_REMATCH[3] + 1))"
 [ -f "$host" ] || { echo "build-msi: $host is missing; build tarvx-host first" >&2; exit 1; }
+[ -f "$plugin32" ] || { echo "build-msi: $plugin32 is missing; build the 32-bit npTARVX first" >&2; exit 1; }
+if [ "$variant" != x86 ] && [ ! -f "$plugin64" ]; then
+  echo "build-msi: $plugin64 is missing; build the 64-bit npTARVX first" >&2; exit 1
+fi
 
 stage="$(mktemp -d)"
 trap 'rm -rf "$stage"' EXIT
-cp "$here/bridge.wxs" "$stage/"
+cp "$here/tarvx.wxs" "$stage/"
 node "$here/../extension/bridge-names.mjs" --installer "$stage"
 cp "$host" "$stage/$(sed -n 's/^HostExe=//p' "$stage/wix-defines.txt")"
+mkdir "$stage/plugin32" "$stage/plugin64"
+cp "$plugin32" "$stage/plugin32/npTARVX.dll"
+[ "$variant" = x86 ] || cp "$plugin64" "$stage/plugin64/npTARVX.dll"
 
 defines=(-D "Variant=$variant" -D "Version=$version" -D "NextVersion=$next")
 while IFS= read -r line; do defines+=(-D "$line"); done < "$stage/wix-defines.txt"
 mkdir -p "$(dirname "$out")"
 # wixl's GLib warnings about attributes it does not model go to standard error; the
 # tables are checked by tests/installer instead.
-(cd "$stage" && wixl -a "$arch" -o "$out" "${defines[@]}" bridge.wxs)
+(cd "$stage" && wixl -a "$arch" -o "$out" "${defines[@]}" tarvx.wxs)
+# The per-user package runs on 32-bit Windows too: there its 64-bit plug-in is neither
+# installed nor registered. wixl writes no component conditions, so set them here.
+if [ "$variant" = user ]; then
+  msibuild "$out" -q "UPDATE \`Component\` SET \`Condition\` = 'VersionNT64' WHERE \`Component\` = 'Plugin64Dll' OR \`Component\` = 'Plugin64Registration'"
+fi

@@ -2,8 +2,8 @@
 # Usage: package.sh <build-dir> <zip>
 # Packs the built plug-in and diagnostics program with the sample page, the registry
 # files and the installation guide into <zip>, flat, as a technician unpacks it on a
-# kiosk; the 64-bit plug-in (from <build-dir>/x64) goes in as x64/npTARVX.dll. The bridge's
-# installers go in beside them, its extension packages in extension/, its policy templates
+# kiosk; the 64-bit plug-in (from <build-dir>/x64) goes in as x64/npTARVX.dll. The
+# installers (bridge and plug-in) go in beside them, its extension packages in extension/, its policy templates
 # in policies/. Builds nothing: run it on a finished build (scripts/release.sh does both).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -12,12 +12,12 @@ zip="$(realpath -m "$2")"
 
 binaries=("$build/bin/npTARVX.dll" "$build/bin/tarvx-diag.exe")
 plugin64="$build/x64/bin/npTARVX.dll"
-# The bridge's installers (installer/): x64 from the 64-bit tree, x86 and per-user from this one.
+# The installers (installer/): x64 and per-user from the 64-bit tree, x86 from this one.
 version="$(sed -n 's/^CMAKE_PROJECT_VERSION:[A-Z]*=//p' "$build/CMakeCache.txt")"
-bridge_msis=("$build/x64/installer/tarvx-bridge-$version-x64.msi"
-             "$build/installer/tarvx-bridge-$version-x86.msi"
-             "$build/installer/tarvx-bridge-$version-user.msi")
-for file in "${binaries[@]}" "$plugin64" "${bridge_msis[@]}"; do
+msis=("$build/x64/installer/tarvx-reader-$version-x64.msi"
+      "$build/installer/tarvx-reader-$version-x86.msi"
+      "$build/x64/installer/tarvx-reader-$version-user.msi")
+for file in "${binaries[@]}" "$plugin64" "${msis[@]}"; do
   [ -f "$file" ] || { echo "package: $file is missing; build first" >&2; exit 1; }
 done
 
@@ -27,7 +27,7 @@ cp "${binaries[@]}" "$stage/"
 mkdir "$stage/x64"
 cp "$plugin64" "$stage/x64/"
 cp "$root/examples/card-reader.html" "$stage/"
-cp "${bridge_msis[@]}" "$stage/"
+cp "${msis[@]}" "$stage/"
 cp "$root"/install/*.reg "$stage/"
 cp "$root/docs/INSTALL.md" "$stage/INSTALL.md"
 # The same guide for Notepad on older Windows, which shows LF-only text on one line.

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Usage: release.sh [build-dir]   (default: build)
 # Builds what is shipped (the plug-in and tarvx-diag.exe, the 64-bit plug-in in
-# <build-dir>/x64, the bridge's installers from both trees, the extension and its policy
+# <build-dir>/x64, the installers from both trees, the extension and its policy
 # templates) in the Release configuration,
 # packs <build-dir>/npTARVX-<version>.zip and checks what the package holds.
 set -euo pipefail
@@ -23,8 +23,8 @@ if [ ! -f "$cache" ]; then
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=Release
 fi
 cmake --build "$build" --target npTARVX tarvx-diag
-# The bridge's installers: x86 and per-user from this tree, x64 from the 64-bit one.
-cmake --build "$build" --target bridge_msi
+# The installers: x86 from this tree, x64 and per-user from the 64-bit one.
+cmake --build "$build" --target installers
 # The bridge's extension packages and policy templates (<build>/extension).
 cmake --build "$build" --target extension
 if [ ! -f "$build/x64/CMakeCache.txt" ]; then
@@ -32,7 +32,7 @@ if [ ! -f "$build/x64/CMakeCache.txt" ]; then
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release
 fi
 cmake --build "$build/x64" --target npTARVX
-cmake --build "$build/x64" --target bridge_msi
+cmake --build "$build/x64" --target installers
 
 version="$(sed -n 's/^CMAKE_PROJECT_VERSION:[A-Z]*=//p' "$cache")"
 zip="$build/npTARVX-$version.zip"

@@ -1,8 +1,9 @@
 // Usage: node msi_tables_test.mjs <msi> <x64|x86|user> <version> <tarvx-host.exe>
-// Reads the bridge installer's tables with msiinfo (and its files with msiextract) and
-// checks what Windows Installer will do with it: the files, the registry rows in the
-// right hive and view, the upgrade code and version, the upgrade rows, the launch
-// conditions, the one feature, and no custom actions.
+//                                  <32-bit npTARVX.dll> <64-bit npTARVX.dll or ->
+// Reads the installer's tables with msiinfo (and its files with msiextract) and checks
+// what Windows Installer will do with it: the files, the registry rows in the right hive
+// and view, the upgrade code and version, the upgrade rows, the launch conditions, the
+// two features and what each holds, and no custom actions.
 import { execFileSync } from 'node:child_process';
 import { mkdtempSync, readFileSync, rmSync, statSync } from 'node:fs';
 import { tmpdir } from 'node:os';
@@ -10,7 +11,7 @@ import { join } from 'node:path';
 
 import { HOST_NAME, WINDOWS_BROWSERS, extensionIds } from '../../extension/names.mjs';
 
-const [msi, variant, version, hostExe] = process.argv.slice(2);
+const [msi, variant, version, hostExe, plugin32, plugin64] = process.argv.slice(2);
 const UPGRADE_CODES = {
   machine: '{B5F37A0D-3BCB-4373-8887-07DD4A09CCA8}',
   user: '{CC29F975-3E33-40A5-A5E5-3099E7CB0E8B}',
@@ -54,22 +55,35 @@ check(summary.includes(`Template: ${platform};1033`), `summary template is not $
 const wordCount = Number(/^Source: (\d+)/m.exec(summary)?.[1]);
 check(wordCount === (perUser ? 10 : 2), `summary word count ${wordCount}`);
 
-// Files: exactly the host, as built, and the two manifests, in the install folder.
+// Files: exactly the host, as built, and the two manifests in the bridge's folder; the
+// 32-bit plug-in in the plug-in's folder and the 64-bit one in its x64 folder (not in the
+// package for 32-bit Windows). Each file as built.
 const files = table('File');
 const components = Object.fromEntries(table('Component').map((r) => [r.Component, r]));
-const fileNames = files.map((f) => f.FileName).sort();
 const chromiumFile = `${HOST_NAME}.chromium.json`;
 const firefoxFile = `${HOST_NAME}.firefox.json`;
+const expectedFiles = [
+  { name: 'tarvx-host.exe', directory: 'INSTALLDIR', built: hostExe },
+  { name: chromiumFile, directory: 'INSTALLDIR' },
+  { name: firefoxFile, directory: 'INSTALLDIR' },
+  { name: 'npTARVX.dll', directory: 'PLUGINDIR', built: plugin32 },
+  ...(variant === 'x86' ? [] : [{ name: 'npTARVX.dll', directory: 'PLUGINDIR64', built: plugin64 }]),
+];
+const describeFile = (f) => `${f.directory}\\${f.name}`;
+const actualFiles = files.map((f) => ({ file: f, directory: components[f.Component_]?.Directory_, name: f.FileName }));
 check(
-  JSON.stringify(fileNames) === JSON.stringify([chromiumFile, firefoxFile, 'tarvx-host.exe'].sort()),
-  `files ${fileNames.join(', ')}`,
+  JSON.stringify(actualFiles.map(describeFile).sort()) === JSON.stringify(expectedFiles.map(describeFile).sort()),
+  `files ${actualFiles.map(describeFile).join(', ')}`,
 );
-const host = files.find((f) => f.FileName === 'tarvx-host.exe');
-check(host && Number(host.FileSize) === statSync(hostExe).size, 'tarvx-host.exe is not the size of the built host');
+for (const expected of expectedFiles.filter((f) => f.built)) {
+  const actual = actualFiles.find((f) => describeFile(f) === describeFile(expected));
+  check(
+    actual && Number(actual.file.FileSize) === statSync(expected.built).size,
+    `${describeFile(expected)} is not the size of ${expected.built}`,
+  );
+}
 for (const f of files) {
-  const component = components[f.Component_];
-  check(component?.Directory_ === 'INSTALLDIR', `${f.FileName} not in INSTALLDIR`);
-  const is64 = (Number(component?.Attributes) & COMPONENT_64BIT) !== 0;
+  const is64 = (Number(components[f.Component_]?.Attributes) & COMPONENT_64BIT) !== 0;
   check(is64 === (variant === 'x64'), `${f.FileName}'s component is ${is64 ? '' : 'not '}64-bit`);
 }
 const directories = Object.fromEntries(table('Directory').map((r) => [r.Directory, r]));
@@ -77,6 +91,17 @@ const base = { x64: 'ProgramFiles64Folder', x86: 'ProgramFilesFolder', user: 'Lo
 let top = directories.INSTALLDIR?.Directory_Parent;
 while (top && directories[top]?.Directory_Parent !== 'TARGETDIR') top = directories[top]?.Directory_Parent;
 check(top === base, `the install folder is under ${top}, expected ${base}`);
+check(
+  directories.PLUGINDIR?.Directory_Parent === directories.INSTALLDIR?.Directory_Parent &&
+    directories.PLUGINDIR?.DefaultDir === 'npTARVX',
+  `the plug-in's folder is not Tarvo\\npTARVX: ${JSON.stringify(directories.PLUGINDIR)}`,
+);
+if (variant !== 'x86') {
+  check(
+    directories.PLUGINDIR64?.Directory_Parent === 'PLUGINDIR' && directories.PLUGINDIR64?.DefaultDir === 'x64',
+    `the 64-bit plug-in's folder is not npTARVX\\x64: ${JSON.stringify(directories.PLUGINDIR64)}`,
+  );
+}
 
 // Registry: per browser, a key named after the host whose default value is the installed
 // manifest of its family; HKLM in both views for x64, HKLM for x86, HKCU per user.
@@ -100,7 +125,50 @@ for (const browser of WINDOWS_BROWSERS) {
     );
   }
 }
-const unexpected = registry.filter((r) => !WINDOWS_BROWSERS.some((b) => r.Key === `${b.key}\\${HOST_NAME}`));
+// The plug-in's registrations, as the release package's .reg files write them: per machine
+// the 32-bit view for 32-bit browsers and, on 64-bit Windows, the 64-bit view for 64-bit
+// ones; per user one HKCU key each, the 64-bit one under a name of its own.
+const pluginKey = (name) => `Software\\MozillaPlugins\\${name},version=${version}`;
+const registrations = [
+  { key: pluginKey('@tarvo/npTARVX'), view64: false, folder: 'PLUGINDIR' },
+  ...{
+    x64: [{ key: pluginKey('@tarvo/npTARVX'), view64: true, folder: 'PLUGINDIR64' }],
+    x86: [],
+    user: [{ key: pluginKey('@tarvo/npTARVX-x64'), view64: false, folder: 'PLUGINDIR64' }],
+  }[variant],
+];
+const pluginRows = registry.filter((r) => r.Key.startsWith('Software\\MozillaPlugins\\'));
+for (const { key, view64, folder } of registrations) {
+  const rows = pluginRows.filter(
+    (r) => r.Key === key && (Number(components[r.Component_]?.Attributes) & COMPONENT_64BIT) === (view64 ? 256 : 0),
+  );
+  const values = Object.fromEntries(rows.map((r) => [r.Name, r.Value]));
+  const expected = {
+    Path: `[${folder}]npTARVX.dll`,
+    ProductName: 'TarvoUsbICReaderPlugIn',
+    Description: 'TarvoUsbICReader plugin',
+    Version: version,
+  };
+  const what = `${key} (${view64 ? '64' : '32'}-bit view)`;
+  check(JSON.stringify(values) === JSON.stringify(expected), `${what}: ${JSON.stringify(values)}`);
+  check(
+    rows.every((r) => r.Root === (perUser ? '1' : '2')),
+    `${what}: root ${rows.map((r) => r.Root)}`,
+  );
+  const pathRow = rows.find((r) => r.Name === 'Path');
+  check(
+    pathRow && components[pathRow.Component_]?.KeyPath === pathRow.Registry,
+    `${what}: Path is not its component's key path`,
+  );
+}
+check(
+  pluginRows.length === registrations.length * 4,
+  `MozillaPlugins rows: ${pluginRows.map((r) => `${r.Key} ${r.Name}`).join('; ')}`,
+);
+
+const unexpected = registry.filter(
+  (r) => !pluginRows.includes(r) && !WINDOWS_BROWSERS.some((b) => r.Key === `${b.key}\\${HOST_NAME}`),
+);
 check(
   unexpected.every((r) => perUser && r.Root === '1' && r.Key === 'Software\\Tarvo\\USB IC-card reader bridge'),
   `other registry rows: ${unexpected.map((r) => `${r.Root} ${r.Key}`).join('; ')}`,
@@ -151,18 +219,32 @@ const conditions = table('LaunchCondition')
 const expectedConditions = ['NOT TARVX_NEWER_FOUND', ...(variant === 'x86' ? ['NOT VersionNT64'] : [])].sort();
 check(JSON.stringify(conditions) === JSON.stringify(expectedConditions), `launch conditions ${conditions.join('; ')}`);
 
-// One feature, Bridge, holding every component; no custom actions (nothing that runs code
-// of ours or needs a particular msiexec).
+// Two features, Bridge and Plugin, both installed by default; each component in the
+// feature of its folder (the vendor folder's in both, as either may be installed alone);
+// no custom actions (nothing that runs code of ours or needs a particular msiexec).
 const features = table('Feature');
 check(
-  features.length === 1 && features[0].Feature === 'Bridge' && features[0].Level === '1',
-  'the feature is not Bridge alone',
+  JSON.stringify(features.map((f) => `${f.Feature}:${f.Level}:${f.Feature_Parent}`).sort()) ===
+    JSON.stringify(['Bridge:1:', 'Plugin:1:']),
+  `features ${features.map((f) => `${f.Feature} level ${f.Level}`).join(', ')}`,
 );
-const inFeature = new Set(table('FeatureComponents').map((r) => r.Component_));
-check(
-  Object.keys(components).every((c) => inFeature.has(c)),
-  'a component outside the feature',
-);
+const featureOf = {};
+for (const r of table('FeatureComponents')) (featureOf[r.Component_] ??= []).push(r.Feature_);
+for (const [name, component] of Object.entries(components)) {
+  const expected = {
+    VendorFolder: ['Bridge', 'Plugin'],
+    INSTALLDIR: ['Bridge'],
+    PLUGINDIR: ['Plugin'],
+    PLUGINDIR64: ['Plugin'],
+  }[component.Directory_];
+  check(
+    JSON.stringify((featureOf[name] ?? []).sort()) === JSON.stringify(expected),
+    `${name} (in ${component.Directory_}) is in ${featureOf[name] ?? 'no feature'}`,
+  );
+  // The per-user package also serves 32-bit Windows, where the 64-bit plug-in stays out.
+  const condition = variant === 'user' && component.Directory_ === 'PLUGINDIR64' && !name.startsWith('UserPluginDir');
+  check(component.Condition === (condition ? 'VersionNT64' : ''), `${name}: condition '${component.Condition}'`);
+}
 check(table('CustomAction').length === 0, 'the package has custom actions');
 
 // The installed manifests name our host and extension, and the host by a relative path.
@@ -189,6 +271,20 @@ try {
   check(
     readFileSync(find('tarvx-host.exe')).equals(readFileSync(hostExe)),
     'the packed host differs from the built one',
+  );
+  // The two plug-ins share a name: tell them apart by their folders.
+  const dlls = find('npTARVX.dll').split('\n').filter(Boolean);
+  const packed64 = dlls.filter((p) => p.includes('/x64/'));
+  const packed32 = dlls.filter((p) => !p.includes('/x64/'));
+  check(
+    packed32.length === 1 && readFileSync(packed32[0]).equals(readFileSync(plugin32)),
+    'the packed 32-bit plug-in differs from the built one',
+  );
+  check(
+    variant === 'x86'
+      ? packed64.length === 0
+      : packed64.length === 1 && readFileSync(packed64[0]).equals(readFileSync(plugin64)),
+    'the packed 64-bit plug-in differs from the built one',
   );
 } finally {
   rmSync(out, { recursive: true, force: true });

@@ -1,30 +1,41 @@
 #!/usr/bin/env bash
-# Usage: msi_wine_test.sh <source-dir> <x64|x86|user> <msi> <tarvx-host.exe> <version>
-#                         <work-dir> <wine-exec> <install|refused> <tarvx-diag.exe|->
-# The bridge installer under Wine's msiexec, silent (/qn), through <wine-exec>
-# (scripts/wine-exec.sh or scripts/wine64-exec.sh, inside scripts/with-wine.sh):
-#   install  install: the host and manifests in the install folder, the browsers' keys in
-#            the hive and views of the package; tarvx-diag --bridge content (0). Uninstall:
-#            files, folders, keys and the installation record gone; tarvx-diag --bridge says
-#            what is missing (1). Upgrade: an older package, then this one, then this
-#            version built again leave one installation; the older one then refuses.
+# Usage: msi_wine_test.sh <source-dir> <x64|x86|user> <msi> <version> <work-dir> <wine-exec>
+#                         <install|refused> <tarvx-host.exe> <32-bit npTARVX.dll>
+#                         <64-bit npTARVX.dll|-> <bin-dir|->
+# The installer under Wine's msiexec, silent (/qn), through <wine-exec> (scripts/wine-exec.sh
+# or scripts/wine64-exec.sh, inside scripts/with-wine.sh). <bin-dir> holds tarvx-diag.exe,
+# nphost.exe and the simulated reader of <wine-exec>'s width ("-": none).
+#   install  Both features by default: the host, manifests and plug-ins installed as built,
+#            the browsers' keys and the plug-in's MozillaPlugins keys in the hive and views
+#            of the package; tarvx-diag --bridge content; the installed plug-in of this
+#            width, found through its registry entry's Path, loaded in nphost and handing a
+#            presented card to the page. A deleted plug-in restored by a repair. Then each
+#            feature alone (ADDLOCAL): the other's files and keys absent; the plug-in added
+#            to the bridge's installation and removed again (REMOVE). Every uninstall
+#            leaves no file, folder, key or installation record, and another plug-in's
+#            MozillaPlugins key untouched. Upgrade: an older package, then this one, then
+#            this version built again leave one installation and only this version's keys;
+#            the older one then refuses.
 #   refused  the package refuses to install (its launch condition) and writes nothing.
 set -u
-root="$1"; variant="$2"; msi="$3"; host="$4"; version="$5"; work="$6"; W="$7"; mode="$8"; diag="$9"
+root="$1"; variant="$2"; msi="$3"; version="$4"; work="$5"; W="$6"; mode="$7"
+host="$8"; plugin32="$9"; plugin64="${10}"; bin="${11}"
 status=0
 fail() { echo "FAIL: $*"; status=1; }
 indent() { sed 's/^/  /'; }
-product='Tarvo USB IC-card reader bridge'
+product='Tarvo USB IC-card reader'
 host_name=com.tarvo.usbicreader
 keys=('Software\Google\Chrome\NativeMessagingHosts' 'Software\Microsoft\Edge\NativeMessagingHosts'
       'Software\Mozilla\NativeMessagingHosts')
 manifests=(chromium chromium firefox)
+card=2587647617
 
 mkdir -p "$work"
 win() { "$W" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
 unix() { "$W" winepath -u "$1" 2>/dev/null | tr -d '\r'; }
-msiexec() {  # <action> <msi>: msiexec's exit code; 1603 comes back as 67 (Wine gives 8 bits)
-  "$W" msiexec "$1" "$(win "$2")" /qn /l*v "$(win "$work/msiexec.log")" >/dev/null 2>&1
+msiexec() {  # <action> <msi> [property=value ...]: msiexec's exit code; 1603 comes back as 67
+  local action="$1" package="$2"; shift 2
+  "$W" msiexec "$action" "$(win "$package")" "$@" /qn /l*v "$(win "$work/msiexec.log")" >/dev/null 2>&1
 }
 refused_code() { [ "$1" -eq 1603 ] || [ "$1" -eq $((1603 & 255)) ]; }
 
@@ -36,12 +47,35 @@ case "$variant" in
 esac
 vendor="$folder\\Tarvo"
 installdir="$vendor\\USB IC-card reader bridge"
-vendor_unix="$(unix "$vendor")"; installdir_unix="$(unix "$installdir")"
+plugindir="$vendor\\npTARVX"
+vendor_unix="$(unix "$vendor")"; installdir_unix="$(unix "$installdir")"; plugindir_unix="$(unix "$plugindir")"
+plugins_key="$hive\\Software\\MozillaPlugins"
+# The plug-in's registrations: <view>|<key name>|<DLL under the plug-in folder>|<built DLL>|<width>
+case "$variant" in
+  x64) registrations=("32|@tarvo/npTARVX,version=$version|npTARVX.dll|$plugin32|32"
+                      "64|@tarvo/npTARVX,version=$version|x64\\npTARVX.dll|$plugin64|64") ;;
+  x86) registrations=("-|@tarvo/npTARVX,version=$version|npTARVX.dll|$plugin32|32") ;;
+  user) registrations=("-|@tarvo/npTARVX,version=$version|npTARVX.dll|$plugin32|32"
+                       "-|@tarvo/npTARVX-x64,version=$version|x64\\npTARVX.dll|$plugin64|64") ;;
+esac
+case "$W" in *wine64-exec.sh) width=64 ;; *) width=32 ;; esac
+# Another vendor's plug-in, registered beside ours: no uninstall may touch it.
+other_key="$plugins_key\\@example.com/other-plugin,version=2.0"
 
-default_value() {  # <key> <view>: the key's default value, or nothing when it is absent
-  local view=()
-  [ "$2" = - ] || view=("/reg:$2")
-  "$W" reg query "$1" /ve "${view[@]}" 2>/dev/null | tr -d '\r' | sed -n 's/^ *(Default) *REG_SZ *//p'
+view_args() { [ "$1" = - ] || echo "/reg:$1"; }
+reg_query() {  # <key> <view> [reg query options]: the output, CR removed
+  local key="$1" view="$2"; shift 2
+  # shellcheck disable=SC2046
+  "$W" reg query "$key" "$@" $(view_args "$view") 2>/dev/null | tr -d '\r'
+}
+default_value() { reg_query "$1" "$2" /ve | sed -n 's/^ *(Default) *REG_SZ *//p'; }
+named_value() { reg_query "$1" "$2" /v "$3" | sed -n "s/^ *$3 *REG_SZ *//p"; }
+key_exists() {  # <key> <view>
+  # shellcheck disable=SC2046
+  "$W" reg query "$1" $(view_args "$2") >/dev/null 2>&1
+}
+our_plugin_keys() {  # <view>: the names of our MozillaPlugins keys there, one per line, sorted
+  reg_query "$plugins_key" "$1" | sed -n 's/^HKEY_[A-Z_]*\\Software\\MozillaPlugins\\\(@tarvo\/.*\)$/\1/p' | sort
 }
 
 installations() {  # the product's installations Windows Installer knows, as "name version" lines
@@ -50,7 +84,7 @@ installations() {  # the product's installations Windows Installer knows, as "na
       /DisplayVersion/ && n==p {sub(/.*REG_SZ */, ""); print n " " $0}'
 }
 
-check_installed() {  # <when>
+check_bridge_installed() {  # <when>
   local dir="$installdir_unix"
   cmp -s "$dir/tarvx-host.exe" "$host" || fail "$1: $installdir\\tarvx-host.exe is not the built host"
   for family in chromium firefox; do
@@ -65,63 +99,173 @@ check_installed() {  # <when>
   done
 }
 
-key_exists() {  # <key> <view>
-  local view=()
-  [ "$2" = - ] || view=("/reg:$2")
-  "$W" reg query "$1" "${view[@]}" >/dev/null 2>&1
-}
-
-check_removed() {  # <when>
-  [ ! -e "$vendor_unix" ] || fail "$1: $vendor is still there"
+check_bridge_absent() {  # <when>
+  [ ! -e "$installdir_unix" ] || fail "$1: $installdir is there"
   for key in "${keys[@]}"; do
     for view in "${views[@]}"; do
-      ! key_exists "$hive\\$key\\$host_name" "$view" || fail "$1: $hive\\$key\\$host_name (view $view) is still there"
+      ! key_exists "$hive\\$key\\$host_name" "$view" || fail "$1: $hive\\$key\\$host_name (view $view) is there"
     done
   done
+}
+
+check_plugin_installed() {  # <when>: each DLL as built, each key with its values, no other key of ours
+  local entry view name file built expected
+  for entry in "${registrations[@]}"; do
+    IFS='|' read -r view name file built _ <<<"$entry"
+    cmp -s "$plugindir_unix/${file//\\//}" "$built" || fail "$1: $plugindir\\$file is not $built"
+    [ "$(named_value "$plugins_key\\$name" "$view" Path)" = "$plugindir\\$file" ] ||
+      fail "$1: $plugins_key\\$name (view $view) Path is '$(named_value "$plugins_key\\$name" "$view" Path)'"
+    [ "$(named_value "$plugins_key\\$name" "$view" Version)" = "$version" ] ||
+      fail "$1: $plugins_key\\$name (view $view) has no Version $version"
+    [ "$(named_value "$plugins_key\\$name" "$view" ProductName)" = TarvoUsbICReaderPlugIn ] ||
+      fail "$1: $plugins_key\\$name (view $view) has no ProductName"
+  done
+  for view in "${views[@]}"; do
+    expected="$(for entry in "${registrations[@]}"; do
+      IFS='|' read -r v name _ <<<"$entry"; [ "$v" = "$view" ] && echo "$name"; done | sort)"
+    [ "$(our_plugin_keys "$view")" = "$expected" ] ||
+      fail "$1: our MozillaPlugins keys (view $view) are: $(our_plugin_keys "$view" | tr '\n' ' ')"
+  done
+}
+
+check_plugin_absent() {  # <when>
+  [ ! -e "$plugindir_unix" ] || fail "$1: $plugindir is there"
+  for view in "${views[@]}"; do
+    [ -z "$(our_plugin_keys "$view")" ] ||
+      fail "$1: MozillaPlugins keys of ours (view $view): $(our_plugin_keys "$view" | tr '\n' ' ')"
+  done
+}
+
+check_removed() {  # <when>: nothing of ours left, the other plug-in's key still there
+  check_bridge_absent "$1"
+  check_plugin_absent "$1"
+  [ ! -e "$vendor_unix" ] || fail "$1: $vendor is still there"
   [ -z "$(installations)" ] || fail "$1: still known to Windows Installer: $(installations)"
+  for view in "${views[@]}"; do
+    [ "$(named_value "$other_key" "$view" Path)" = 'C:\other\npother.dll' ] ||
+      fail "$1: another vendor's plug-in key (view $view) was touched"
+  done
 }
 
 diagnose() {  # <when> <expected exit code> <text expected in the output>
-  [ "$diag" != - ] || return 0
+  [ "$bin" != - ] || return 0
   local out rc
-  out="$("$W" "$diag" --bridge 2>&1)"; rc=$?
+  out="$("$W" "$bin/tarvx-diag.exe" --bridge 2>&1)"; rc=$?
   out="$(tr -d '\r' <<<"$out")"
   [ "$rc" = "$2" ] || { fail "$1: tarvx-diag --bridge exited with $rc, expected $2"; indent <<<"$out"; }
   grep -qF -- "$3" <<<"$out" || { fail "$1: tarvx-diag --bridge did not say '$3'"; indent <<<"$out"; }
 }
 
+# The installed plug-in of this width as a browser finds it: the registry entry's Path,
+# loaded by nphost (from <bin-dir>, whose simulated reader it meets), a card presented.
+load_installed_plugin() {  # <when>
+  [ "$bin" != - ] || return 0
+  local entry view name w path out
+  for entry in "${registrations[@]}"; do
+    IFS='|' read -r view name _ _ w <<<"$entry"
+    [ "$w" = "$width" ] || continue
+    path="$(named_value "$plugins_key\\$name" "$view" Path)"
+    out="$(cd "$bin" && "$W" nphost.exe "$path" plug wait:300 "card:$card" wait:500 unplug 2>&1 | tr -d '\r')"
+    if grep -qF "CardReaded($card)" <<<"$out" && grep -qF "loaded $path" <<<"$out"; then
+      echo "$1: $path (from $name) loaded, CardReaded($card)"
+    else
+      fail "$1: the plug-in registered as $name ($path) did not load or report the card"; indent <<<"$out"
+    fi
+  done
+}
+
+set_other_plugin() {  # <add|delete>
+  local view
+  for view in "${views[@]}"; do
+    if [ "$1" = add ]; then
+      # shellcheck disable=SC2046
+      "$W" reg add "$other_key" /v Path /t REG_SZ /d 'C:\other\npother.dll' /f $(view_args "$view") >/dev/null 2>&1
+    else
+      # shellcheck disable=SC2046
+      "$W" reg delete "$other_key" /f $(view_args "$view") >/dev/null 2>&1
+    fi
+  done
+}
+
 if [ "$mode" = refused ]; then
   msiexec /i "$msi"; rc=$?
   refused_code "$rc" || fail "$msi installed (exit $rc), expected a refusal (1603)"
-  check_removed "after the refused install"
+  check_bridge_absent "after the refused install"
+  check_plugin_absent "after the refused install"
+  [ -z "$(installations)" ] || fail "after the refused install, Windows Installer lists: $(installations)"
   [ $status -eq 0 ] && echo "$variant package refused as it should be, nothing written"
   exit $status
 fi
 
+set_other_plugin add
+trap 'set_other_plugin delete' EXIT
+
+# Both features, as installed by default.
 msiexec /i "$msi"; rc=$?
 [ $rc -eq 0 ] || fail "install exited with $rc (log: $work/msiexec.log)"
-check_installed "after install"
+check_bridge_installed "after install"
+check_plugin_installed "after install"
 [ "$(installations)" = "$product $version" ] || fail "after install, Windows Installer lists: $(installations)"
 diagnose "after install" 0 "$host_name: ok"
+load_installed_plugin "after install"
+
+# A repair puts back what was deleted.
+for entry in "${registrations[@]}"; do
+  IFS='|' read -r _ _ file _ <<<"$entry"
+  rm -f "$plugindir_unix/${file//\\//}"
+done
+msiexec /i "$msi" REINSTALL=ALL REINSTALLMODE=omus; rc=$?
+[ $rc -eq 0 ] || fail "repair exited with $rc"
+check_plugin_installed "after deleting the plug-ins and repairing"
 
 msiexec /x "$msi"; rc=$?
 [ $rc -eq 0 ] || fail "uninstall exited with $rc"
 check_removed "after uninstall"
 diagnose "after uninstall" 1 "not registered"
-[ $status -eq 0 ] && echo "$variant: installed, checked, uninstalled, nothing left"
+[ $status -eq 0 ] && echo "$variant: both features installed, checked, repaired, uninstalled, nothing left"
 
-# Upgrades, with packages built here from the same host: one older, one of this version
+# Each feature alone.
+msiexec /i "$msi" ADDLOCAL=Bridge; rc=$?
+[ $rc -eq 0 ] || fail "install with ADDLOCAL=Bridge exited with $rc"
+check_bridge_installed "with ADDLOCAL=Bridge"
+check_plugin_absent "with ADDLOCAL=Bridge"
+# A feature added to the installation, then removed from it.
+msiexec /i "$msi" ADDLOCAL=Plugin; rc=$?
+[ $rc -eq 0 ] || fail "adding Plugin exited with $rc"
+check_bridge_installed "after adding Plugin"
+check_plugin_installed "after adding Plugin"
+msiexec /i "$msi" REMOVE=Plugin; rc=$?
+[ $rc -eq 0 ] || fail "removing Plugin exited with $rc"
+check_bridge_installed "after removing Plugin"
+check_plugin_absent "after removing Plugin"
+msiexec /x "$msi"; rc=$?
+[ $rc -eq 0 ] || fail "uninstall after ADDLOCAL=Bridge exited with $rc"
+check_removed "after uninstalling ADDLOCAL=Bridge"
+msiexec /i "$msi" ADDLOCAL=Plugin; rc=$?
+[ $rc -eq 0 ] || fail "install with ADDLOCAL=Plugin exited with $rc"
+check_plugin_installed "with ADDLOCAL=Plugin"
+check_bridge_absent "with ADDLOCAL=Plugin"
+load_installed_plugin "with ADDLOCAL=Plugin"
+msiexec /x "$msi"; rc=$?
+[ $rc -eq 0 ] || fail "uninstall after ADDLOCAL=Plugin exited with $rc"
+check_removed "after uninstalling ADDLOCAL=Plugin"
+[ $status -eq 0 ] && echo "$variant: ADDLOCAL=Bridge and ADDLOCAL=Plugin each install their feature alone"
+
+# Upgrades, with packages built here from the same files: one older, one of this version
 # again (a new product code, as every build has).
 older="$work/older.msi"; again="$work/again.msi"
-bash "$root/installer/build-msi.sh" "$variant" 0.9.0 "$host" "$older" 2>/dev/null || fail "could not build $older"
-bash "$root/installer/build-msi.sh" "$variant" "$version" "$host" "$again" 2>/dev/null || fail "could not build $again"
+bash "$root/installer/build-msi.sh" "$variant" 0.9.0 "$host" "$plugin32" "$plugin64" "$older" 2>/dev/null ||
+  fail "could not build $older"
+bash "$root/installer/build-msi.sh" "$variant" "$version" "$host" "$plugin32" "$plugin64" "$again" 2>/dev/null ||
+  fail "could not build $again"
 msiexec /i "$older"; rc=$?
 [ $rc -eq 0 ] || fail "installing 0.9.0 exited with $rc"
 [ "$(installations)" = "$product 0.9.0" ] || fail "after installing 0.9.0: $(installations)"
 msiexec /i "$msi"; rc=$?
 [ $rc -eq 0 ] || fail "upgrading 0.9.0 to $version exited with $rc"
 [ "$(installations)" = "$product $version" ] || fail "after the upgrade, Windows Installer lists: $(installations)"
-check_installed "after the upgrade"
+check_bridge_installed "after the upgrade"
+check_plugin_installed "after the upgrade"
 msiexec /i "$again"; rc=$?
 [ $rc -eq 0 ] || fail "installing $version built again exited with $rc"
 [ "$(installations)" = "$product $version" ] || fail "after $version built again: $(installations)"

@@ -16,10 +16,11 @@ fail() { echo "FAIL: $*"; status=1; }
 unzip -tq "$zip" >/dev/null || { echo "FAIL: $zip is not a sound zip"; exit 1; }
 
 version="$(sed -n 's/^CMAKE_PROJECT_VERSION:[A-Z]*=//p' "$build/CMakeCache.txt")"
-# The bridge's installers: <name in the package>|<built file>|<variant>|<host packed in it>
-bridge_msis=("tarvx-bridge-$version-x64.msi|$build/x64/installer/tarvx-bridge-$version-x64.msi|x64|$build/x64/bin/tarvx-host.exe"
-             "tarvx-bridge-$version-x86.msi|$build/installer/tarvx-bridge-$version-x86.msi|x86|$build/bin/tarvx-host.exe"
-             "tarvx-bridge-$version-user.msi|$build/installer/tarvx-bridge-$version-user.msi|user|$build/bin/tarvx-host.exe")
+# The installers: <name in the package>|<built file>|<variant>|<host packed in it>|<64-bit plug-in or ->
+host32="$build/bin/tarvx-host.exe"; plugin32="$build/bin/npTARVX.dll"; plugin64="$build/x64/bin/npTARVX.dll"
+msis=("tarvx-reader-$version-x64.msi|$build/x64/installer/tarvx-reader-$version-x64.msi|x64|$build/x64/bin/tarvx-host.exe|$plugin64"
+      "tarvx-reader-$version-x86.msi|$build/installer/tarvx-reader-$version-x86.msi|x86|$host32|-"
+      "tarvx-reader-$version-user.msi|$build/x64/installer/tarvx-reader-$version-user.msi|user|$host32|$plugin64")
 
 # --- The extension's entries ---
 ext_version="$(node -p "require('$root/extension/manifest.json').version")"
@@ -32,7 +33,7 @@ extension_entries() {
 # --- end of the extension's entries ---
 
 expected="$( { printf '%s\n' npTARVX.dll x64/npTARVX.dll tarvx-diag.exe card-reader.html INSTALL.md INSTALL.txt
-               for msi in "${bridge_msis[@]}"; do echo "${msi%%|*}"; done
+               for msi in "${msis[@]}"; do echo "${msi%%|*}"; done
                for reg in "$root"/install/*.reg; do basename "$reg"; done
                extension_entries; } | sort)"
 actual="$(unzip -Z1 "$zip" | sort)"
@@ -55,11 +56,11 @@ same tarvx-diag.exe "$build/bin/tarvx-diag.exe"
 same card-reader.html "$root/examples/card-reader.html"
 same INSTALL.md "$root/docs/INSTALL.md"
 
-for entry in "${bridge_msis[@]}"; do
-  IFS='|' read -r name built variant host <<<"$entry"
+for entry in "${msis[@]}"; do
+  IFS='|' read -r name built variant host p64 <<<"$entry"
   same "$name" "$built"
   [ -f "$out/$name" ] || continue
-  node "$root/tests/installer/msi_tables_test.mjs" "$out/$name" "$variant" "$version" "$host" >/dev/null ||
+  node "$root/tests/installer/msi_tables_test.mjs" "$out/$name" "$variant" "$version" "$host" "$plugin32" "$p64" >/dev/null ||
     fail "$name: its tables are not what the installer tests expect (node tests/installer/msi_tables_test.mjs)"
 done
 
