@@ -140,6 +140,9 @@ check_removed() {  # <when>: nothing of ours left, the other plug-in's key still
   check_bridge_absent "$1"
   check_plugin_absent "$1"
   [ ! -e "$vendor_unix" ] || fail "$1: $vendor is still there"
+  # The per-user package's own bookkeeping values (its folders' key paths).
+  local own="$hive\Software\Tarvo\USB IC-card reader bridge"
+  ! key_exists "$own" - || fail "$1: $own is still there"
   [ -z "$(installations)" ] || fail "$1: still known to Windows Installer: $(installations)"
   for view in "${views[@]}"; do
     [ "$(named_value "$other_key" "$view" Path)" = 'C:\other\npother.dll' ] ||
