@@ -39,6 +39,14 @@ mkdir -p "$(dirname "$out")"
 # wixl's GLib warnings about attributes it does not model go to standard error; the
 # tables are checked by tests/installer instead.
 (cd "$stage" && wixl -a "$arch" -o "$out" "${defines[@]}" tarvx.wxs)
+# An upgrade keeps the features the administrator chose for the older version (as WiX's
+# MigrateFeatures does; wixl does not set it): msidbUpgradeAttributesMigrateFeatures (1)
+# beside the minimum's inclusion (256). Attributes is part of the row's key, so the row is
+# replaced rather than updated.
+code="$(msiinfo export "$out" Property | tr -d '\r' | awk -F'\t' '$1 == "UpgradeCode" {print $2}')"
+msibuild "$out" -q "DELETE FROM \`Upgrade\` WHERE \`ActionProperty\` = 'TARVX_OLDER_FOUND'" \
+  -q "INSERT INTO \`Upgrade\` (\`UpgradeCode\`, \`VersionMin\`, \`VersionMax\`, \`Attributes\`, \`ActionProperty\`)
+      VALUES ('$code', '0.0.0', '$next', 257, 'TARVX_OLDER_FOUND')"
 # The per-user package runs on 32-bit Windows too: there its 64-bit plug-in is neither
 # installed nor registered. wixl writes no component conditions, so set them here.
 if [ "$variant" = user ]; then

@@ -20,6 +20,7 @@ const COMPONENT_64BIT = 256;
 const COMPONENT_REGISTRY_KEY_PATH = 4;
 const UPGRADE_ONLY_DETECT = 2;
 const UPGRADE_MIN_INCLUSIVE = 256;
+const UPGRADE_MIGRATE_FEATURES = 1;
 
 const failures = [];
 function check(condition, what) {
@@ -174,8 +175,9 @@ check(
   `other registry rows: ${unexpected.map((r) => `${r.Root} ${r.Key}`).join('; ')}`,
 );
 
-// Upgrades: every older version (the same first three fields included) is removed; a newer
-// one is only detected, and the launch condition refuses then.
+// Upgrades: every older version (the same first three fields included) is removed, its
+// features' states carried over; a newer one is only detected, and the launch condition
+// refuses then.
 const next = version
   .split('.')
   .slice(0, 3)
@@ -192,7 +194,8 @@ check(
   older &&
     older.VersionMin === '0.0.0' &&
     older.VersionMax === next &&
-    (Number(older.Attributes) & UPGRADE_ONLY_DETECT) === 0,
+    (Number(older.Attributes) & UPGRADE_ONLY_DETECT) === 0 &&
+    (Number(older.Attributes) & UPGRADE_MIGRATE_FEATURES) !== 0,
   `older versions row ${JSON.stringify(older)}`,
 );
 check(
