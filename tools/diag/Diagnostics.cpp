@@ -24,7 +24,7 @@ int RunCommand(const DiagOptions& options, HANDLE interrupt, std::ostream& out, 
     case DiagCommand::Decode:
       return RunDecode(options.hexText, out, err);
     case DiagCommand::Bridge:
-      return RunBridgeCheck(*MakeSystemBridgeProbe(), out);
+      return RunBridgeCheck(*MakeSystemMachineProbe(), out);
   }
   return kExitUsage;
 }
