@@ -179,7 +179,8 @@ TEST(BridgeCheck, ANothingInstalledMachineNamesEachBrowserAndThePackages) {
   for (const auto& browser : BridgeNames::kWindowsBrowsers) {
     EXPECT_THAT(text, HasSubstr(std::string(browser.name) + " cannot start the card reader's host"));
   }
-  EXPECT_THAT(text, HasSubstr("-x64.msi"));
+  EXPECT_THAT(text, HasSubstr("tarvx-reader-<version>-x64.msi"));
+  EXPECT_THAT(text, HasSubstr("ADDLOCAL=Bridge"));
   EXPECT_THAT(text, HasSubstr("Result: 3 problems"));
 }
 

@@ -7,15 +7,12 @@
 #include "tools/diag/BridgeNames.h"
 #include "tools/diag/CheckReport.h"
 #include "tools/diag/HostManifestCheck.h"
+#include "tools/diag/InstallAdvice.h"
 
 namespace {
 
 // A manifest is a few hundred bytes; anything this large is not one.
 constexpr std::size_t kMaxManifestBytes = 1 << 20;
-
-const char* const kInstall =
-    "Install the bridge: tarvx-bridge-<version>-x64.msi on 64-bit Windows or -x86.msi on 32-bit\n"
-    "             Windows (all users, needs administrator rights), or -user.msi for this user only.";
 
 void CheckRegistration(const MachineProbe& probe, const BridgeNames::WindowsBrowser& browser,
                        const RegistryEntry& entry, CheckReport& report) {
@@ -51,7 +48,8 @@ void CheckBrowser(const MachineProbe& probe, const BridgeNames::WindowsBrowser& 
   }
   if (!registered) {
     report.Out() << "  not registered: no key " << key << " under HKCU or HKLM\n";
-    report.Problem(browser.name + std::string(" cannot start the card reader's host"), kInstall);
+    report.Problem(browser.name + std::string(" cannot start the card reader's host"),
+                   InstallAdvice("the bridge", "Bridge"));
   }
 }
 
