@@ -7,8 +7,7 @@ RegistryEntry FakeMachineProbe::ReadKey(const RegistryLocation& location, const 
 }
 
 // The direct children of `key` among the keys described.
-std::vector<std::string> FakeMachineProbe::SubkeyNames(const RegistryLocation& location,
-                                                       const std::string& key) const {
+std::vector<std::string> FakeMachineProbe::SubkeyNames(const RegistryLocation& location, const std::string& key) const {
   const std::string prefix = key + "\\";
   std::vector<std::string> names;
   for (const auto& [where, ignored] : keys) {
