@@ -23,7 +23,7 @@ std::uint32_t Rva(std::size_t sectionOffset) { return kSectionAddress + static_c
 void AddExports(std::string& section, const std::vector<std::string>& names) {
   section.resize(40 + names.size() * 4, '\0');
   Put32(section, 24, static_cast<std::uint32_t>(names.size()));  // NumberOfNames
-  Put32(section, 32, Rva(40));                                     // AddressOfNames
+  Put32(section, 32, Rva(40));                                   // AddressOfNames
   std::size_t nameAt = 40 + names.size() * 4;
   for (std::size_t i = 0; i < names.size(); ++i) {
     Put32(section, 40 + i * 4, Rva(nameAt));

@@ -36,7 +36,9 @@ TEST(PeImage, ReadsMachineKindExportsAndVersion) {
       {"a program", with([](PeFixture& f) { f.isDll = false; }), "1.0.0.1"},
       {"no export table", with([](PeFixture& f) { f.exports.clear(); }), "1.0.0.1"},
       {"no version", with([](PeFixture& f) { f.version.reset(); }), ""},
-      {"large version numbers", with([](PeFixture& f) { f.version = {{65535, 2, 300, 40000}}; }),
+      {"large version numbers", with([](PeFixture& f) {
+         f.version = {{65535, 2, 300, 40000}};
+       }),
        "65535.2.300.40000"},
   };
   for (const Case& c : cases) {

@@ -70,7 +70,9 @@ void Check(const Case& c) {
 
 TEST(PluginCheck, SoundInstallationsAreOkAndSayWhichBrowsersLoadWhat) {
   const Case cases[] = {
-      {"the x64 package per machine", InstallPerMachine, kExitOk,
+      {"the x64 package per machine",
+       InstallPerMachine,
+       kExitOk,
        {"HKLM (32-bit view)\\" + kPlugins + kName + "\n    Path: " + kDll32 +
             "\n    DLL:  32-bit (i386), version 1.0.0.1\n    ok: 32-bit browsers load it",
         "HKLM (64-bit view)\\" + kPlugins + kName + "\n    Path: " + kDll64 + "\n    DLL:  64-bit (x86-64)",
@@ -91,14 +93,18 @@ TEST(PluginCheck, SoundInstallationsAreOkAndSayWhichBrowsersLoadWhat) {
          m.files[kUserDll32] = Dll(kMachineI386);
          Register(m, "HKCU", kName, kUserDll32);
        },
-       kExitOk, {"64-bit browsers: none\n"}, {"PROBLEM"}},
+       kExitOk,
+       {"64-bit browsers: none\n"},
+       {"PROBLEM"}},
       {"32-bit Windows: one HKLM, and no 64-bit browsers",
        [](FakeMachineProbe& m) {
          m.is64 = false;
          m.files[kDll64] = Dll(kMachineI386);
          Register(m, "HKLM", kName, kDll64);
        },
-       kExitOk, {"HKLM\\" + kPlugins + kName, "32-bit browsers: HKLM\\"}, {"PROBLEM", "64-bit browsers"}},
+       kExitOk,
+       {"HKLM\\" + kPlugins + kName, "32-bit browsers: HKLM\\"},
+       {"PROBLEM", "64-bit browsers"}},
       {"key names in another case, and other vendors' plug-ins beside ours",
        [](FakeMachineProbe& m) {
          InstallPerMachine(m);
@@ -107,7 +113,9 @@ TEST(PluginCheck, SoundInstallationsAreOkAndSayWhichBrowsersLoadWhat) {
          m.keys[{"HKLM (32-bit view)", kPlugins + "@TARVO/nptarvx,version=1.0.0.2"}] =
              m.keys[{"HKLM (32-bit view)", kPlugins + kName}];
        },
-       kExitOk, {"@TARVO/nptarvx,version=1.0.0.2\n    Path: " + kDll32}, {"PROBLEM", "Flash", "@tarvo.example"}},
+       kExitOk,
+       {"@TARVO/nptarvx,version=1.0.0.2\n    Path: " + kDll32},
+       {"PROBLEM", "Flash", "@tarvo.example"}},
   };
   for (const Case& c : cases) Check(c);
 }
@@ -115,7 +123,9 @@ TEST(PluginCheck, SoundInstallationsAreOkAndSayWhichBrowsersLoadWhat) {
 TEST(PluginCheck, BrokenRegistrationsSayWhatIsWrongAndHowToRepairIt) {
   const std::string x64Repair = "tarvx-reader-<version>-x64.msi ADDLOCAL=Plugin";
   const Case cases[] = {
-      {"nothing registered", [](FakeMachineProbe&) {}, kExitFailed,
+      {"nothing registered",
+       [](FakeMachineProbe&) {},
+       kExitFailed,
        {"not registered: no key Software\\MozillaPlugins\\@tarvo/npTARVX... under HKCU or HKLM",
         "do not find the card reader's plug-in", "tarvx-reader-<version>-x64.msi", "-user.msi", "ADDLOCAL=Plugin",
         "register-*.reg", "Result: 1 problem found"},
@@ -144,8 +154,11 @@ TEST(PluginCheck, BrokenRegistrationsSayWhatIsWrongAndHowToRepairIt) {
          InstallPerMachine(m);
          m.files[kDll64] = Dll(kMachineI386);
        },
-       kExitFailed, {"PROBLEM: the DLL is 32-bit (i386), but only 64-bit browsers read this key"}, {}},
-      {"a DLL for ARM64 in HKCU", [](FakeMachineProbe& m) {
+       kExitFailed,
+       {"PROBLEM: the DLL is 32-bit (i386), but only 64-bit browsers read this key"},
+       {}},
+      {"a DLL for ARM64 in HKCU",
+       [](FakeMachineProbe& m) {
          m.files[kUserDll64] = Dll(0xAA64);
          Register(m, "HKCU", kX64Name, kUserDll64);
        },
@@ -159,7 +172,9 @@ TEST(PluginCheck, BrokenRegistrationsSayWhatIsWrongAndHowToRepairIt) {
          m.files[kUserDll32] = Dll(kMachineAmd64);
          Register(m, "HKCU", kName, kUserDll32);
        },
-       kExitFailed, {"only 32-bit browsers read this key", "register-user.reg"}, {}},
+       kExitFailed,
+       {"only 32-bit browsers read this key", "register-user.reg"},
+       {}},
       {"a 32-bit Windows' HKLM without Path",
        [](FakeMachineProbe& m) {
          m.is64 = false;
@@ -174,7 +189,9 @@ TEST(PluginCheck, BrokenRegistrationsSayWhatIsWrongAndHowToRepairIt) {
          InstallPerMachine(m);
          m.files[kDll32] = "not a DLL at all, but long enough to hold a DOS header if it were one.....";
        },
-       kExitFailed, {"PROBLEM: the file is not a DLL: it is not a program file (no MZ header)"}, {}},
+       kExitFailed,
+       {"PROBLEM: the file is not a DLL: it is not a program file (no MZ header)"},
+       {}},
       {"Path names a program",
        [](FakeMachineProbe& m) {
          InstallPerMachine(m);
@@ -182,7 +199,9 @@ TEST(PluginCheck, BrokenRegistrationsSayWhatIsWrongAndHowToRepairIt) {
          program.isDll = false;
          m.files[kDll32] = program.Build();
        },
-       kExitFailed, {"PROBLEM: the file is not a DLL: it is a program"}, {}},
+       kExitFailed,
+       {"PROBLEM: the file is not a DLL: it is a program"},
+       {}},
       {"a DLL without the NPAPI exports",
        [](FakeMachineProbe& m) {
          InstallPerMachine(m);
@@ -202,7 +221,9 @@ TEST(PluginCheck, BrokenRegistrationsSayWhatIsWrongAndHowToRepairIt) {
          m.files[kDll32] = wrong.Build();
          Register(m, "HKCU", kName, "C:\\nowhere\\npTARVX.dll");
        },
-       kExitFailed, {"does not exist: C:\\nowhere", "Result: 3 problems found"}, {}},
+       kExitFailed,
+       {"does not exist: C:\\nowhere", "Result: 3 problems found"},
+       {}},
   };
   for (const Case& c : cases) Check(c);
 }
