@@ -4,11 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <map>
 #include <sstream>
 #include <string>
 #include <tuple>
 
+#include "tests/diag/FakeMachineProbe.h"
 #include "tools/diag/BridgeCheck.h"
 #include "tools/diag/BridgeNames.h"
 #include "tools/diag/ExitCodes.h"
@@ -136,47 +136,30 @@ TEST(JsonValue, DecodesStringsAndRefusesDeepNesting) {
   EXPECT_FALSE(ParseJson("01").value);
 }
 
-// A machine as the check sees it: keys by location label and key, files by path.
-class FakeProbe final : public BridgeProbe {
+// A machine with the bridge registered as the test says.
+class FakeProbe {
  public:
-  bool is64 = true;
-  std::map<std::pair<std::string, std::string>, RegistryEntry> keys;
-  std::map<std::string, std::string> files;
+  FakeMachineProbe machine;
 
   void Register(const std::string& label, const BridgeNames::WindowsBrowser& browser, const std::string& value) {
-    RegistryEntry entry;
-    entry.keyExists = true;
-    entry.defaultValue = value;
-    keys[{label, std::string(browser.key) + "\\" + BridgeNames::kHostName}] = entry;
+    machine.keys[{label, std::string(browser.key) + "\\" + BridgeNames::kHostName}].defaultValue = value;
   }
   // What the x64 package installs.
   void InstallPerMachine() {
-    files[kHostExe] = "MZ";
-    files[kDir + "c.json"] = Good(ManifestFamily::Chromium);
-    files[kDir + "f.json"] = Good(ManifestFamily::Firefox);
+    machine.files[kHostExe] = "MZ";
+    machine.files[kDir + "c.json"] = Good(ManifestFamily::Chromium);
+    machine.files[kDir + "f.json"] = Good(ManifestFamily::Firefox);
     for (const auto& browser : BridgeNames::kWindowsBrowsers) {
       const std::string manifest = kDir + (browser.family == ManifestFamily::Firefox ? "f.json" : "c.json");
       Register("HKLM (32-bit view)", browser, manifest);
       Register("HKLM (64-bit view)", browser, manifest);
     }
   }
-
-  bool Is64BitWindows() const override { return is64; }
-  RegistryEntry ReadKey(const RegistryLocation& location, const std::string& key) const override {
-    const auto found = keys.find({location.label, key});
-    return found == keys.end() ? RegistryEntry{} : found->second;
-  }
-  std::optional<std::string> ReadFile(const std::string& path) const override {
-    const auto found = files.find(path);
-    if (found == files.end()) return std::nullopt;
-    return found->second;
-  }
-  bool IsFile(const std::string& path) const override { return files.count(path) != 0; }
 };
 
 std::tuple<int, std::string> CheckMachine(const FakeProbe& probe) {
   std::ostringstream out;
-  const int code = RunBridgeCheck(probe, out);
+  const int code = RunBridgeCheck(probe.machine, out);
   return {code, out.str()};
 }
 
@@ -196,7 +179,8 @@ TEST(BridgeCheck, ANothingInstalledMachineNamesEachBrowserAndThePackages) {
   for (const auto& browser : BridgeNames::kWindowsBrowsers) {
     EXPECT_THAT(text, HasSubstr(std::string(browser.name) + " cannot start the card reader's host"));
   }
-  EXPECT_THAT(text, HasSubstr("-x64.msi"));
+  EXPECT_THAT(text, HasSubstr("tarvx-reader-<version>-x64.msi"));
+  EXPECT_THAT(text, HasSubstr("ADDLOCAL=Bridge"));
   EXPECT_THAT(text, HasSubstr("Result: 3 problems"));
 }
 
@@ -214,21 +198,22 @@ TEST(BridgeCheck, EachRegistrationIsCheckedInEveryPlaceABrowserLooks) {
        [&](FakeProbe& p) { p.Register("HKCU", firefox, "C:\\Users\\kiosk\\old\\f.json"); }, "HKCU\\Software\\Mozilla"},
       {"the 32-bit view's key removed by hand", true,
        [&](FakeProbe& p) {
-         p.keys.erase({"HKLM (32-bit view)", firefoxKey});
+         p.machine.keys.erase({"HKLM (32-bit view)", firefoxKey});
        },
        ""},
       {"a key with no default value", true,
        [&](FakeProbe& p) {
-         p.keys[{"HKLM (64-bit view)", firefoxKey}] = RegistryEntry{true, std::nullopt};
+         p.machine.keys[{"HKLM (64-bit view)", firefoxKey}].defaultValue.reset();
        },
        "default value does not name the manifest"},
-      {"the manifest deleted", true, [](FakeProbe& p) { p.files.erase(kDir + "f.json"); }, "manifest file is missing"},
+      {"the manifest deleted", true, [](FakeProbe& p) { p.machine.files.erase(kDir + "f.json"); },
+       "manifest file is missing"},
       {"32-bit Windows has one HKLM", false, [](FakeProbe&) {}, "Chrome cannot start"},
   };
   for (const Case& c : cases) {
     FakeProbe probe;
     probe.InstallPerMachine();
-    probe.is64 = c.is64;
+    probe.machine.is64 = c.is64;
     c.arrange(probe);
     const auto [code, text] = CheckMachine(probe);
     if (c.mentions.empty()) {

@@ -32,7 +32,6 @@ TEST(CommandLine, AcceptedCommandLines) {
       // Typed without quotes, a report arrives as many arguments; they read as one text.
       {{"--decode", "00", "01", "5A"}, DiagCommand::Decode, 0, 0, "00 01 5A"},
       {{"--decode", "00015A"}, DiagCommand::Decode, 0, 0, "00015A"},
-      {{"--bridge"}, DiagCommand::Bridge, 0, 0, ""},
   };
   for (const Case& c : cases) {
     const ParsedCommandLine parsed = ParseCommandLine(c.arguments);
@@ -41,6 +40,27 @@ TEST(CommandLine, AcceptedCommandLines) {
     EXPECT_EQ(parsed.options->reportCount, c.count) << testing::PrintToString(c.arguments);
     EXPECT_EQ(parsed.options->seconds, c.seconds) << testing::PrintToString(c.arguments);
     EXPECT_EQ(parsed.options->hexText, c.hexText) << testing::PrintToString(c.arguments);
+  }
+}
+
+TEST(CommandLine, RegistrationChecksRunAloneOrTogether) {
+  struct Case {
+    Arguments arguments;
+    bool bridge;
+    bool plugin;
+  };
+  const Case cases[] = {
+      {{"--bridge"}, true, false},
+      {{"--plugin"}, false, true},
+      {{"--bridge", "--plugin"}, true, true},
+      {{"--plugin", "--bridge"}, true, true},
+  };
+  for (const Case& c : cases) {
+    const ParsedCommandLine parsed = ParseCommandLine(c.arguments);
+    ASSERT_TRUE(parsed.options) << testing::PrintToString(c.arguments) << ": " << parsed.error;
+    EXPECT_EQ(parsed.options->command, DiagCommand::Check) << testing::PrintToString(c.arguments);
+    EXPECT_EQ(parsed.options->checkBridge, c.bridge) << testing::PrintToString(c.arguments);
+    EXPECT_EQ(parsed.options->checkPlugin, c.plugin) << testing::PrintToString(c.arguments);
   }
 }
 
@@ -54,7 +74,10 @@ TEST(CommandLine, RefusedCommandLinesSayWhy) {
       {{"--count", "3"}, "--count"},  // only with --listen
       {{"--list", "extra"}, "--list"},
       {{"--help", "extra"}, "--help"},
-      {{"--bridge", "--verbose"}, "--bridge"},
+      {{"--bridge", "--verbose"}, "--verbose"},
+      {{"--plugin", "--count", "3"}, "--count"},
+      {{"--plugin", "--bridge", "--plugin"}, "--plugin is given twice"},
+      {{"--list", "--plugin"}, "--list"},  // the checks come first or not at all
       {{"--decode"}, "hex"},
       {{"--listen", "--verbose"}, "--verbose"},
       {{"--listen", "--count"}, "needs a number"},

@@ -1,9 +1,11 @@
 // tarvx-diag.exe as a technician runs it: its own process, exit codes for scripts,
 // reports on standard output and complaints on standard error.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -42,6 +44,86 @@ TEST(Program, ExitCodesAndStreams) {
     EXPECT_EQ(result.out.empty(), c.outStart.empty()) << c.arguments << "\n" << result.out;
     EXPECT_EQ(result.err.substr(0, c.errStart.size()), c.errStart) << c.arguments;
     EXPECT_EQ(result.err.empty(), c.errStart.empty()) << c.arguments << "\n" << result.err;
+  }
+}
+
+// A plug-in registration in this user's registry for the length of a test, removed again
+// however the test ends: HKCU\Software\MozillaPlugins\<name> with its Path.
+class UserPluginKey {
+ public:
+  UserPluginKey(const std::string& name, const std::string& dllPath) : m_key(std::string(kPluginsKey) + "\\" + name) {
+    HKEY parent = nullptr;
+    m_parentExisted = RegOpenKeyExA(HKEY_CURRENT_USER, kPluginsKey, 0, KEY_READ, &parent) == ERROR_SUCCESS;
+    if (m_parentExisted) RegCloseKey(parent);
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, m_key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS) {
+      throw std::runtime_error("cannot create HKCU\\" + m_key);
+    }
+    const LSTATUS status = RegSetValueExA(key, "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(dllPath.c_str()),
+                                          static_cast<DWORD>(dllPath.size() + 1));
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS) {
+      Remove();
+      throw std::runtime_error("cannot write Path under HKCU\\" + m_key);
+    }
+  }
+  ~UserPluginKey() { Remove(); }
+  UserPluginKey(const UserPluginKey&) = delete;
+  UserPluginKey& operator=(const UserPluginKey&) = delete;
+
+ private:
+  static constexpr const char* kPluginsKey = "Software\\MozillaPlugins";
+
+  void Remove() noexcept {
+    RegDeleteKeyA(HKEY_CURRENT_USER, m_key.c_str());
+    // Only when this test made it, and only when empty (RegDeleteKey leaves a key with subkeys).
+    if (!m_parentExisted) RegDeleteKeyA(HKEY_CURRENT_USER, kPluginsKey);
+  }
+
+  std::string m_key;
+  bool m_parentExisted = false;
+};
+
+// The lines the check printed for one registration: from its key to the next key or section.
+std::string RegistrationBlock(const std::string& out, const std::string& keyLine) {
+  const std::size_t start = out.find(keyLine);
+  if (start == std::string::npos) return {};
+  std::size_t end = start + keyLine.size();
+  while (end < out.size() && out.compare(end, 4, "    ") == 0) {
+    const std::size_t lineEnd = out.find('\n', end);
+    end = lineEnd == std::string::npos ? out.size() : lineEnd + 1;
+  }
+  return out.substr(start, end - start);
+}
+
+// The real registry and file, as a technician's machine would have them: this build's 64-bit
+// plug-in registered for this user. Other suites may register plug-ins in the same prefix at
+// the same time, so the exit code is judged against every problem the report printed.
+TEST(Program, PluginCheckReadsTheRealRegistryAndDll) {
+  struct Case {
+    const char* why;
+    std::string dllPath;
+    std::string blockMentions;
+    bool blockOk;  // no PROBLEM for this registration
+  };
+  const Case cases[] = {
+      {"this build's 64-bit plug-in", TestSupport::PathNextToProgram("npTARVX.dll"),
+       "    DLL:  64-bit (x86-64), version " DIAG_EXPECTED_VERSION "\n    ok: 64-bit browsers load it\n", true},
+      {"a DLL that is not there", TestSupport::PathNextToProgram("npTARVX-missing.dll"),
+       "    PROBLEM: the DLL does not exist: " + TestSupport::PathNextToProgram("npTARVX-missing.dll"), false},
+  };
+  for (const Case& c : cases) {
+    const std::string name = "@tarvo/npTARVX-x64,diag-test-" + std::to_string(GetCurrentProcessId());
+    const UserPluginKey key(name, c.dllPath);
+    const ChildResult result = RunTool("--plugin");
+    const std::string block = RegistrationBlock(result.out, "  HKCU\\Software\\MozillaPlugins\\" + name + "\n");
+    EXPECT_THAT(block, testing::HasSubstr("    Path: " + c.dllPath + "\n")) << c.why << "\n" << result.out;
+    EXPECT_THAT(block, testing::HasSubstr(c.blockMentions)) << c.why << "\n" << result.out;
+    EXPECT_EQ(block.find("PROBLEM") == std::string::npos, c.blockOk) << c.why << "\n" << result.out;
+    EXPECT_EQ(result.exitCode, result.out.find("PROBLEM") == std::string::npos ? 0U : 1U) << c.why << "\n"
+                                                                                          << result.out;
+    EXPECT_EQ(result.err, "") << c.why;
   }
 }
 

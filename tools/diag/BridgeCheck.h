@@ -4,8 +4,8 @@
 
 #include <ostream>
 
-#include "tools/diag/BridgeProbe.h"
+#include "tools/diag/MachineProbe.h"
 
 // Prints the report; kExitOk when every browser finds a sound registration and none is
 // broken, kExitFailed otherwise.
-int RunBridgeCheck(const BridgeProbe& probe, std::ostream& out);
+int RunBridgeCheck(const MachineProbe& probe, std::ostream& out);

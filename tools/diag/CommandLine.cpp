@@ -63,6 +63,21 @@ ParsedCommandLine ParseDecode(const std::vector<std::string>& arguments) {
   return ParsedCommandLine{options, {}};
 }
 
+// --bridge and --plugin, alone or together, each once.
+ParsedCommandLine ParseChecks(const std::vector<std::string>& arguments) {
+  DiagOptions options;
+  options.command = DiagCommand::Check;
+  for (const std::string& argument : arguments) {
+    bool* const check = argument == "--bridge"   ? &options.checkBridge
+                        : argument == "--plugin" ? &options.checkPlugin
+                                                 : nullptr;
+    if (check == nullptr) return Refuse("--bridge and --plugin take no other arguments: " + argument);
+    if (*check) return Refuse(argument + " is given twice");
+    *check = true;
+  }
+  return ParsedCommandLine{options, {}};
+}
+
 }  // namespace
 
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
@@ -80,20 +95,15 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     if (arguments.size() > 1) return Refuse("--list takes no arguments");
     return ParsedCommandLine{DiagOptions{}, {}};
   }
-  if (first == "--bridge") {
-    if (arguments.size() > 1) return Refuse("--bridge takes no arguments");
-    DiagOptions options;
-    options.command = DiagCommand::Bridge;
-    return ParsedCommandLine{options, {}};
-  }
+  if (first == "--bridge" || first == "--plugin") return ParseChecks(arguments);
   if (first == "--listen") return ParseListen(arguments);
   if (first == "--decode") return ParseDecode(arguments);
   return Refuse("unknown argument: " + first);
 }
 
 const char* UsageText() {
-  return "Usage: tarvx-diag [--list | --listen [--count N] [--seconds S] | --decode HEX | --bridge |\n"
-         "                   --help]\n"
+  return "Usage: tarvx-diag [--list | --listen [--count N] [--seconds S] | --decode HEX |\n"
+         "                   --bridge [--plugin] | --plugin [--bridge] | --help]\n"
          "\n"
          "  (no argument), --list\n"
          "        List the HID device interfaces present: path, vendor and product id and\n"
@@ -116,10 +126,17 @@ const char* UsageText() {
          "        messaging host: its registry keys (HKCU, HKLM in both views), the\n"
          "        manifest each names, the program and the extension the manifest names.\n"
          "        Says what to fix.\n"
+         "  --plugin\n"
+         "        Check that browsers that load NPAPI plug-ins find npTARVX.dll: each\n"
+         "        MozillaPlugins registration (HKCU, HKLM in both views), that its Path is\n"
+         "        a DLL for the browsers that read that key (32-bit or 64-bit), and that it\n"
+         "        exports the NPAPI entry points. The DLL is read, not loaded. Says what to\n"
+         "        fix. With --bridge as well, both checks run.\n"
          "  --help\n"
          "        Show this text.\n"
          "\n"
          "Exit codes: 0 ok; 1 no reader found, reader lost, fewer reports than asked for\n"
-         "in time, a report that gives no card number, or (--bridge) a browser that cannot\n"
-         "start the host or a broken registration; 2 command line not understood.\n";
+         "in time, a report that gives no card number, (--bridge) a browser that cannot\n"
+         "start the host or a broken registration, or (--plugin) the plug-in not\n"
+         "registered or a broken registration; 2 command line not understood.\n";
 }

@@ -10,7 +10,7 @@ enum class DiagCommand {
   List,    // no argument: the HID interfaces present, the reader marked
   Listen,  // print each report the reader sends
   Decode,  // decode one report given in hex
-  Bridge,  // whether Chrome, Edge and Firefox find the native messaging host
+  Check,   // the registrations: --bridge, --plugin, or both
   Help,
 };
 
@@ -23,6 +23,11 @@ struct DiagOptions {
   // Decode: the hex text, the arguments after --decode joined by blanks, so that a
   // report typed with blanks but without quotes reads the same as a quoted one.
   std::string hexText;
+  // Check: whether Chrome, Edge and Firefox find the native messaging host (--bridge), and
+  // whether browsers that load NPAPI plug-ins find the plug-in (--plugin). One run can do
+  // both: a technician often does not know which route a kiosk's browser takes.
+  bool checkBridge = false;
+  bool checkPlugin = false;
 };
 
 struct ParsedCommandLine {

@@ -1,16 +1,26 @@
 #include "tools/diag/Diagnostics.h"
 
 #include <exception>
+#include <memory>
 
 #include "tools/diag/BridgeCheck.h"
 #include "tools/diag/CommandLine.h"
 #include "tools/diag/DecodeCommand.h"
 #include "tools/diag/DeviceListing.h"
 #include "tools/diag/ExitCodes.h"
+#include "tools/diag/PluginCheck.h"
 #include "tools/diag/ReaderListening.h"
 #include "win32/Exceptions.h"
 
 namespace {
+
+int RunChecks(const DiagOptions& options, std::ostream& out) {
+  const std::unique_ptr<MachineProbe> probe = MakeSystemMachineProbe();
+  const int bridge = options.checkBridge ? RunBridgeCheck(*probe, out) : kExitOk;
+  if (options.checkBridge && options.checkPlugin) out << "\n";
+  const int plugin = options.checkPlugin ? RunPluginCheck(*probe, out) : kExitOk;
+  return bridge == kExitOk && plugin == kExitOk ? kExitOk : kExitFailed;
+}
 
 int RunCommand(const DiagOptions& options, HANDLE interrupt, std::ostream& out, std::ostream& err) {
   switch (options.command) {
@@ -23,8 +33,8 @@ int RunCommand(const DiagOptions& options, HANDLE interrupt, std::ostream& out, 
       return RunListening(options, interrupt, out);
     case DiagCommand::Decode:
       return RunDecode(options.hexText, out, err);
-    case DiagCommand::Bridge:
-      return RunBridgeCheck(*MakeSystemBridgeProbe(), out);
+    case DiagCommand::Check:
+      return RunChecks(options, out);
   }
   return kExitUsage;
 }
