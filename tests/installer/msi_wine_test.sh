@@ -151,13 +151,13 @@ check_removed() {  # <when>: nothing of ours left, the other plug-in's key still
   done
 }
 
-diagnose() {  # <when> <expected exit code> <text expected in the output>
+diagnose() {  # <when> <--bridge|--plugin> <expected exit code> <text expected in the output>
   [ "$bin" != - ] || return 0
   local out rc
-  out="$("$W" "$bin/tarvx-diag.exe" --bridge 2>&1)"; rc=$?
+  out="$("$W" "$bin/tarvx-diag.exe" "$2" 2>&1)"; rc=$?
   out="$(tr -d '\r' <<<"$out")"
-  [ "$rc" = "$2" ] || { fail "$1: tarvx-diag --bridge exited with $rc, expected $2"; indent <<<"$out"; }
-  grep -qF -- "$3" <<<"$out" || { fail "$1: tarvx-diag --bridge did not say '$3'"; indent <<<"$out"; }
+  [ "$rc" = "$3" ] || { fail "$1: tarvx-diag $2 exited with $rc, expected $3"; indent <<<"$out"; }
+  grep -qF -- "$4" <<<"$out" || { fail "$1: tarvx-diag $2 did not say '$4'"; indent <<<"$out"; }
 }
 
 # The installed plug-in of this width as a browser finds it: the registry entry's Path,
@@ -210,7 +210,8 @@ msiexec /i "$msi"; rc=$?
 check_bridge_installed "after install"
 check_plugin_installed "after install"
 [ "$(installations)" = "$product $version" ] || fail "after install, Windows Installer lists: $(installations)"
-diagnose "after install" 0 "$host_name: ok"
+diagnose "after install" --bridge 0 "$host_name: ok"
+diagnose "after install" --plugin 0 "Path: $plugindir\\npTARVX.dll"
 load_installed_plugin "after install"
 
 # A repair puts back what was deleted.
@@ -225,7 +226,8 @@ check_plugin_installed "after deleting the plug-ins and repairing"
 msiexec /x "$msi"; rc=$?
 [ $rc -eq 0 ] || fail "uninstall exited with $rc"
 check_removed "after uninstall"
-diagnose "after uninstall" 1 "not registered"
+diagnose "after uninstall" --bridge 1 "not registered"
+diagnose "after uninstall" --plugin 1 "not registered"
 [ $status -eq 0 ] && echo "$variant: both features installed, checked, repaired, uninstalled, nothing left"
 
 # Each feature alone.
@@ -233,6 +235,7 @@ msiexec /i "$msi" ADDLOCAL=Bridge; rc=$?
 [ $rc -eq 0 ] || fail "install with ADDLOCAL=Bridge exited with $rc"
 check_bridge_installed "with ADDLOCAL=Bridge"
 check_plugin_absent "with ADDLOCAL=Bridge"
+diagnose "with ADDLOCAL=Bridge" --plugin 1 "not registered"
 # A feature added to the installation, then removed from it.
 msiexec /i "$msi" ADDLOCAL=Plugin; rc=$?
 [ $rc -eq 0 ] || fail "adding Plugin exited with $rc"
@@ -249,6 +252,8 @@ msiexec /i "$msi" ADDLOCAL=Plugin; rc=$?
 [ $rc -eq 0 ] || fail "install with ADDLOCAL=Plugin exited with $rc"
 check_plugin_installed "with ADDLOCAL=Plugin"
 check_bridge_absent "with ADDLOCAL=Plugin"
+diagnose "with ADDLOCAL=Plugin" --plugin 0 "Result: ok"
+diagnose "with ADDLOCAL=Plugin" --bridge 1 "not registered"
 load_installed_plugin "with ADDLOCAL=Plugin"
 msiexec /x "$msi"; rc=$?
 [ $rc -eq 0 ] || fail "uninstall after ADDLOCAL=Plugin exited with $rc"
