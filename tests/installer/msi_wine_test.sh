@@ -39,6 +39,11 @@ msiexec() {  # <action> <msi> [property=value ...]: msiexec's exit code; 1603 co
   "$W" msiexec "$action" "$(win "$package")" "$@" /qn /l*v "$(win "$work/msiexec.log")" >/dev/null 2>&1
 }
 refused_code() { [ "$1" -eq 1603 ] || [ "$1" -eq $((1603 & 255)) ]; }
+succeeds() {  # <what> <action> <msi> [property=value ...]: msiexec, a failure unless it exits with 0
+  local what="$1" rc; shift
+  msiexec "$@"; rc=$?
+  [ $rc -eq 0 ] || fail "$what exited with $rc (log: $work/msiexec.log)"
+}
 
 case "$variant" in
   x64) hive=HKLM; views=(64 32); folder='C:\Program Files' ;;
@@ -83,6 +88,9 @@ installations() {  # the product's installations Windows Installer knows, as "na
   "$W" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Installer\UserData' /s 2>/dev/null |
     tr -d '\r' | awk -v p="$product" '/^HKEY/ {n=""} /DisplayName/ {sub(/.*REG_SZ */, ""); n=$0}
       /DisplayVersion/ && n==p {sub(/.*REG_SZ */, ""); print n " " $0}'
+}
+installed_as() {  # <version> <when>: Windows Installer knows this one installation, of <version>
+  [ "$(installations)" = "$product $1" ] || fail "$2, Windows Installer lists: $(installations)"
 }
 
 check_bridge_installed() {  # <when>
@@ -205,11 +213,10 @@ set_other_plugin add
 trap 'set_other_plugin delete' EXIT
 
 # Both features, as installed by default.
-msiexec /i "$msi"; rc=$?
-[ $rc -eq 0 ] || fail "install exited with $rc (log: $work/msiexec.log)"
+succeeds "install" /i "$msi"
 check_bridge_installed "after install"
 check_plugin_installed "after install"
-[ "$(installations)" = "$product $version" ] || fail "after install, Windows Installer lists: $(installations)"
+installed_as "$version" "after install"
 diagnose "after install" --bridge 0 "$host_name: ok"
 diagnose "after install" --plugin 0 "Path: $plugindir\\npTARVX.dll"
 load_installed_plugin "after install"
@@ -219,44 +226,36 @@ for entry in "${registrations[@]}"; do
   IFS='|' read -r _ _ file _ <<<"$entry"
   rm -f "$plugindir_unix/${file//\\//}"
 done
-msiexec /i "$msi" REINSTALL=ALL REINSTALLMODE=omus; rc=$?
-[ $rc -eq 0 ] || fail "repair exited with $rc"
+succeeds "repair" /i "$msi" REINSTALL=ALL REINSTALLMODE=omus
 check_plugin_installed "after deleting the plug-ins and repairing"
 
-msiexec /x "$msi"; rc=$?
-[ $rc -eq 0 ] || fail "uninstall exited with $rc"
+succeeds "uninstall" /x "$msi"
 check_removed "after uninstall"
 diagnose "after uninstall" --bridge 1 "not registered"
 diagnose "after uninstall" --plugin 1 "not registered"
 [ $status -eq 0 ] && echo "$variant: both features installed, checked, repaired, uninstalled, nothing left"
 
 # Each feature alone.
-msiexec /i "$msi" ADDLOCAL=Bridge; rc=$?
-[ $rc -eq 0 ] || fail "install with ADDLOCAL=Bridge exited with $rc"
+succeeds "install with ADDLOCAL=Bridge" /i "$msi" ADDLOCAL=Bridge
 check_bridge_installed "with ADDLOCAL=Bridge"
 check_plugin_absent "with ADDLOCAL=Bridge"
 diagnose "with ADDLOCAL=Bridge" --plugin 1 "not registered"
 # A feature added to the installation, then removed from it.
-msiexec /i "$msi" ADDLOCAL=Plugin; rc=$?
-[ $rc -eq 0 ] || fail "adding Plugin exited with $rc"
+succeeds "adding Plugin" /i "$msi" ADDLOCAL=Plugin
 check_bridge_installed "after adding Plugin"
 check_plugin_installed "after adding Plugin"
-msiexec /i "$msi" REMOVE=Plugin; rc=$?
-[ $rc -eq 0 ] || fail "removing Plugin exited with $rc"
+succeeds "removing Plugin" /i "$msi" REMOVE=Plugin
 check_bridge_installed "after removing Plugin"
 check_plugin_absent "after removing Plugin"
-msiexec /x "$msi"; rc=$?
-[ $rc -eq 0 ] || fail "uninstall after ADDLOCAL=Bridge exited with $rc"
+succeeds "uninstall after ADDLOCAL=Bridge" /x "$msi"
 check_removed "after uninstalling ADDLOCAL=Bridge"
-msiexec /i "$msi" ADDLOCAL=Plugin; rc=$?
-[ $rc -eq 0 ] || fail "install with ADDLOCAL=Plugin exited with $rc"
+succeeds "install with ADDLOCAL=Plugin" /i "$msi" ADDLOCAL=Plugin
 check_plugin_installed "with ADDLOCAL=Plugin"
 check_bridge_absent "with ADDLOCAL=Plugin"
 diagnose "with ADDLOCAL=Plugin" --plugin 0 "Result: ok"
 diagnose "with ADDLOCAL=Plugin" --bridge 1 "not registered"
 load_installed_plugin "with ADDLOCAL=Plugin"
-msiexec /x "$msi"; rc=$?
-[ $rc -eq 0 ] || fail "uninstall after ADDLOCAL=Plugin exited with $rc"
+succeeds "uninstall after ADDLOCAL=Plugin" /x "$msi"
 check_removed "after uninstalling ADDLOCAL=Plugin"
 [ $status -eq 0 ] && echo "$variant: ADDLOCAL=Bridge and ADDLOCAL=Plugin each install their feature alone"
 
@@ -267,35 +266,28 @@ bash "$root/installer/build-msi.sh" "$variant" 0.9.0 "$host" "$plugin32" "$plugi
   fail "could not build $older"
 bash "$root/installer/build-msi.sh" "$variant" "$version" "$host" "$plugin32" "$plugin64" "$again" 2>/dev/null ||
   fail "could not build $again"
-msiexec /i "$older"; rc=$?
-[ $rc -eq 0 ] || fail "installing 0.9.0 exited with $rc"
-[ "$(installations)" = "$product 0.9.0" ] || fail "after installing 0.9.0: $(installations)"
-msiexec /i "$msi"; rc=$?
-[ $rc -eq 0 ] || fail "upgrading 0.9.0 to $version exited with $rc"
-[ "$(installations)" = "$product $version" ] || fail "after the upgrade, Windows Installer lists: $(installations)"
+succeeds "installing 0.9.0" /i "$older"
+installed_as "0.9.0" "after installing 0.9.0"
+succeeds "upgrading 0.9.0 to $version" /i "$msi"
+installed_as "$version" "after the upgrade"
 check_bridge_installed "after the upgrade"
 check_plugin_installed "after the upgrade"
-msiexec /i "$again"; rc=$?
-[ $rc -eq 0 ] || fail "installing $version built again exited with $rc"
-[ "$(installations)" = "$product $version" ] || fail "after $version built again: $(installations)"
+succeeds "installing $version built again" /i "$again"
+installed_as "$version" "after $version built again"
 msiexec /i "$older"; rc=$?
 refused_code "$rc" || fail "installing 0.9.0 over $version exited with $rc, expected a refusal (1603)"
-[ "$(installations)" = "$product $version" ] || fail "after the refused downgrade: $(installations)"
-msiexec /x "$again"; rc=$?
-[ $rc -eq 0 ] || fail "uninstalling after the upgrades exited with $rc"
+installed_as "$version" "after the refused downgrade"
+succeeds "uninstalling after the upgrades" /x "$again"
 check_removed "after uninstalling the upgraded installation"
 # An upgrade of one feature with the same command line keeps it alone. (Without ADDLOCAL,
 # Windows carries the older installation's choice over, MigrateFeatureStates; Wine's
 # msiexec installs both features then, so that is not checked here.)
-msiexec /i "$older" ADDLOCAL=Plugin; rc=$?
-[ $rc -eq 0 ] || fail "installing 0.9.0 with ADDLOCAL=Plugin exited with $rc"
-msiexec /i "$msi" ADDLOCAL=Plugin; rc=$?
-[ $rc -eq 0 ] || fail "upgrading 0.9.0 (Plugin alone) to $version exited with $rc"
-[ "$(installations)" = "$product $version" ] || fail "after upgrading Plugin alone: $(installations)"
+succeeds "installing 0.9.0 with ADDLOCAL=Plugin" /i "$older" ADDLOCAL=Plugin
+succeeds "upgrading 0.9.0 (Plugin alone) to $version" /i "$msi" ADDLOCAL=Plugin
+installed_as "$version" "after upgrading Plugin alone"
 check_plugin_installed "after upgrading Plugin alone"
 check_bridge_absent "after upgrading Plugin alone"
-msiexec /x "$msi"; rc=$?
-[ $rc -eq 0 ] || fail "uninstalling after upgrading Plugin alone exited with $rc"
+succeeds "uninstalling after upgrading Plugin alone" /x "$msi"
 check_removed "after uninstalling the upgraded Plugin"
 [ $status -eq 0 ] && echo "$variant: 0.9.0 -> $version -> $version again: one installation; downgrade refused; one feature upgraded alone; removed"
 exit $status
