@@ -7,6 +7,9 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$root/build}"
+# shellcheck source=scripts/width.sh
+. "$root/scripts/width.sh"
+decide_width
 bash "$root/scripts/build.sh" "$build"
 build="$(cd "$build" && pwd)"
 
@@ -19,12 +22,20 @@ commands=()
 for entry in "${benchmarks[@]}"; do
   program="${entry%% *}"
   if [ -f "$build/bin/$program.exe" ]; then
-    commands+=("echo; echo \"== $entry\"; if [ -n \"\${TARVX_NO_WIN32:-}\" ]; then echo \"not run: \$TARVX_NO_WIN32\"; else \"$root/scripts/wine-exec.sh\" \"$build/bin/$program.exe\" ${entry#"$program"}; fi")
+    if [ "$TARVX_WIDTH" = win32 ]; then
+      commands+=("echo; echo \"== $entry\"; \"$root/scripts/wine-exec.sh\" \"$build/bin/$program.exe\" ${entry#"$program"}")
+    else
+      commands+=("echo; echo \"== $entry\"; echo \"not run: \$TARVX_NO_WIN32\"")
+    fi
   fi
 done
 # Which device contexts the plug-in makes while it paints, from Wine's relay trace.
 if [ -f "$build/bin/plugin_benchmark.exe" ]; then
-  commands+=("echo; echo \"== count_dc_creations\"; if [ -n \"\${TARVX_NO_WIN32:-}\" ]; then echo \"not run: \$TARVX_NO_WIN32\"; else bash \"$root/bench/plugin/count_dc_creations.sh\" \"$build\" 1000; fi")
+  if [ "$TARVX_WIDTH" = win32 ]; then
+    commands+=("echo; echo \"== count_dc_creations\"; bash \"$root/bench/plugin/count_dc_creations.sh\" \"$build\" 1000")
+  else
+    commands+=("echo; echo \"== count_dc_creations\"; echo \"not run: \$TARVX_NO_WIN32\"")
+  fi
 fi
 # The same in the 64-bit build, under 64-bit Wine.
 for entry in "${benchmarks[@]}"; do
@@ -34,7 +45,7 @@ for entry in "${benchmarks[@]}"; do
   fi
 done
 if [ -f "$build/x64/bin/plugin_benchmark.exe" ]; then
-  commands+=("echo; echo \"== count_dc_creations (64-bit)\"; bash \"$root/bench/plugin/count_dc_creations.sh\" \"$build/x64\" 1000 win64")
+  commands+=("echo; echo \"== count_dc_creations (64-bit)\"; bash \"$root/bench/plugin/count_dc_creations.sh\" \"$build/x64\" 1000")
 fi
 # Decoding is measured natively, with Google Benchmark.
 if [ -x "$build/native/bin/decode_benchmark" ]; then

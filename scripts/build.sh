@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Usage: build.sh [build-dir] [--x64] [target ...]   (default: build, everything)
-# Installs the tools if needed, then configures and builds everything: the 32-bit Windows
+# Installs the tools if needed (once per command: scripts/width.sh), then configures and builds everything: the 32-bit Windows
 # binaries with MinGW-w64 (i686) in <build-dir>, the 64-bit ones (x86-64) in
 # <build-dir>/x64, and the native (Linux) test and fuzz programs. Given targets, only
 # those and what they need, in the 32-bit build, or with --x64 in the 64-bit one.
@@ -8,7 +8,9 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$root/build}"
 targets=("${@:2}")
-bash "$root/scripts/setup.sh"
+# shellcheck source=scripts/width.sh
+. "$root/scripts/width.sh"
+decide_width
 configure_x64() {
   if [ ! -f "$build/x64/CMakeCache.txt" ]; then
     cmake -S "$root" -B "$build/x64" -G Ninja \

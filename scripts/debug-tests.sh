@@ -9,13 +9,16 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$1"
-# shellcheck source=scripts/win32-support.sh
-. "$root/scripts/win32-support.sh"
-dir="$build/debug"
+# shellcheck source=scripts/width.sh
+. "$root/scripts/width.sh"
+decide_width
 suites=(win32_toolkit_tests card_report_tests hid_enumeration_tests hid_listen_thread_tests
   usb_ic_reader_manager_tests status_image_tests plugin_layer_tests)
-if reason="$(win32_unavailable_reason)"; then
-  toolchain=mingw-x86_64.cmake arch="x86-64 (win64; $reason)"
+# One tree per width, so that a build directory carried to a machine of the other kind
+# never runs a tree of the wrong width.
+dir="$build/debug/$TARVX_WIDTH"
+if [ "$TARVX_WIDTH" = win64 ]; then
+  toolchain=mingw-x86_64.cmake arch="x86-64 (win64; $TARVX_NO_WIN32)"
 else
   toolchain=mingw-i686.cmake arch="i686 (win32)"
 fi

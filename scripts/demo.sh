@@ -39,12 +39,15 @@ esac
 build="$(mkdir -p "$build" && cd "$build" && pwd)"
 wants() { [ "$route" = both ] || [ "$route" = "$1" ]; }
 
-# shellcheck source=scripts/win32-support.sh
-. "$root/scripts/win32-support.sh"
+# shellcheck source=scripts/width.sh
+. "$root/scripts/width.sh"
+# Installs what is missing, then decides once which plug-in demo this machine runs (inside
+# with-wine.sh the decision is inherited).
+decide_width
 if [ -z "${NPTARVX_IN_XVFB:-}" ]; then
   if wants plugin; then
-    if reason=$(win32_unavailable_reason); then
-      echo "demo: $reason; running the 64-bit build's plug-in demo under 64-bit Wine"
+    if [ "$TARVX_WIDTH" = win64 ]; then
+      echo "demo: $TARVX_NO_WIN32; running the 64-bit build's plug-in demo under 64-bit Wine"
       bash "$root/scripts/build.sh" "$build" --x64 npTARVX_demo
     else
       bash "$root/scripts/build.sh" "$build" npTARVX_demo
@@ -68,11 +71,9 @@ plugin_rc=0
 bridge_rc=0
 if wants plugin; then
   echo "== The plug-in (NPAPI) in the demo's browser host"
-  if [ -n "${TARVX_NO_WIN32:-}" ]; then
-    "$root/scripts/wine64-exec.sh" "$build/x64/bin/npTARVX_demo.exe" ${args[@]+"${args[@]}"} || plugin_rc=$?
-  else
-    "$root/scripts/wine-exec.sh" "$build/bin/npTARVX_demo.exe" ${args[@]+"${args[@]}"} || plugin_rc=$?
-  fi
+  tree="$build"
+  if [ "$TARVX_WIDTH" = win64 ]; then tree="$build/x64"; fi
+  "$(wine_runner "$TARVX_WIDTH")" "$tree/bin/npTARVX_demo.exe" ${args[@]+"${args[@]}"} || plugin_rc=$?
 fi
 if wants bridge; then
   echo "== The bridge: the sample page in headless Chromium, the extension and tarvx-host.exe"

@@ -23,19 +23,15 @@ if [ ! -f "$exe" ]; then
   exit 2
 fi
 
-# The PE header's machine field (at the offset stored at 0x3c, plus 4): 0x8664 is x86-64.
-machine() {
-  local header
-  header=$(od -An -tu4 -j60 -N4 "$1" | tr -d ' ')
-  od -An -tx2 -j$((header + 4)) -N2 "$1" | tr -d ' '
-}
-if [ "$(machine "$exe")" = 8664 ]; then
+# shellcheck source=scripts/width.sh
+. "$root/scripts/width.sh"
+arch="$(tree_width "$build")" || exit 2
+if [ "$arch" = win64 ]; then
   export TARVX_WINEPREFIX64="${TARVX_WINEPREFIX64:-$build/wineprefix}"
-  ctl=("$root/scripts/wine64-exec.sh" "$exe")
 else
   export WINEPREFIX="${WINEPREFIX:-$build/wineprefix}"
-  ctl=("$root/scripts/wine-exec.sh" "$exe")
 fi
+ctl=("$(wine_runner "$arch")" "$exe")
 
 if [ "${1:-}" = start ]; then
   if "${ctl[@]}" ping >/dev/null 2>&1; then

@@ -10,16 +10,18 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$root/build}"
 shift || true
+# shellcheck source=scripts/width.sh
+. "$root/scripts/width.sh"
+decide_width
 bash "$root/scripts/build.sh" "$build"
 build="$(cd "$build" && pwd)"
 echo "soak: load average $(cut -d' ' -f1-3 /proc/loadavg)"
-bin="$build/bin"; runner="$root/scripts/wine-exec.sh"
-# shellcheck source=scripts/win32-support.sh
-. "$root/scripts/win32-support.sh"
-if reason=$(win32_unavailable_reason); then
-  echo "soak: $reason; running the 64-bit build's soak under 64-bit Wine"
-  bin="$build/x64/bin"; runner="$root/scripts/wine64-exec.sh"
+bin="$build/bin"
+if [ "$TARVX_WIDTH" = win64 ]; then
+  echo "soak: $TARVX_NO_WIN32; running the 64-bit build's soak under 64-bit Wine"
+  bin="$build/x64/bin"
 fi
+runner="$(wine_runner "$TARVX_WIDTH")"
 # shellcheck disable=SC2016 # $1 and $@ are the inner shell's
 exec "$root/scripts/with-wine.sh" "$build" \
   bash -c 'cd "$1" && shift && exec "$@"' soak "$bin" \

@@ -7,6 +7,10 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$(mkdir -p "${1:-$root/build}" && cd "${1:-$root/build}" && pwd)"
+# shellcheck source=scripts/width.sh
+. "$root/scripts/width.sh"
+# Installs what is missing, then decides once which width of Wine suites runs here.
+decide_width
 bash "$root/scripts/build.sh" "$build"
 bash "$root/scripts/debug-tests.sh" "$build" --build
 exec "$root/scripts/with-wine.sh" "$build" bash "$root/scripts/run-tests.sh" "$build"

@@ -5,11 +5,19 @@
 # hundredths of a second:
 #   32-bit: WINEPREFIX=<build-dir>/wineprefix (WINEARCH=win32; scripts/wine-exec.sh)
 #   64-bit: TARVX_WINEPREFIX64=<build-dir>/x64/wineprefix (scripts/wine64-exec.sh)
-# A machine whose kernel cannot start 32-bit programs gets no 32-bit prefix; then
-# TARVX_NO_WIN32 is set to the reason, and the 64-bit prefix is still prepared.
+# The command's width decision (scripts/width.sh) is taken here when the caller has not
+# taken it: a machine that cannot start 32-bit programs gets no 32-bit prefix, and
+# TARVX_NO_WIN32 says why; the 64-bit prefix is prepared in either case.
+# Each prefix's own programs (services.exe, plugplay, winedevice) are started here, before
+# any program of ours: they inherit the environment of the program that starts them, and
+# under the simulated reader's DLL override services.exe cannot load Wine's setupapi.dll.
 # The wineservers are stopped at the end; the exit code is the command's.
 set -u
 build="$(mkdir -p "$1" && cd "$1" && pwd)"; shift
+root="$(cd "$(dirname "$0")/.." && pwd)"
+# shellcheck source=scripts/width.sh
+. "$root/scripts/width.sh"
+decide_width || exit 1
 
 if [ -z "${NPTARVX_IN_XVFB:-}" ]; then
   export NPTARVX_IN_XVFB=1
@@ -19,39 +27,37 @@ fi
 export WINEDEBUG=-all
 export WINEPREFIX="$build/wineprefix"
 export TARVX_WINEPREFIX64="$build/x64/wineprefix"
-root="$(cd "$(dirname "$0")/.." && pwd)"
-# shellcheck source=scripts/win32-support.sh
-. "$root/scripts/win32-support.sh"
 
-# prepare <prefix> <arch> <loader>: a persistent wineserver, and the prefix made once.
+# prepare <prefix> <arch> <loader>: a persistent wineserver, the prefix made once, and the
+# prefix's own programs started without our DLL overrides.
 prepare() {
   local prefix="$1" arch="$2" loader="$3"
   mkdir -p "$prefix"
   WINEPREFIX="$prefix" WINEARCH="$arch" wineserver -p
+  local boot=()
   if [ ! -f "$prefix/.initialised" ]; then
     echo "with-wine: creating the $arch Wine prefix (once per build directory, about 20 s)"
-    if WINEPREFIX="$prefix" WINEARCH="$arch" WINELOADER="$loader" WINEDLLOVERRIDES="mscoree,mshtml=" \
-        "$loader" wineboot -i >/dev/null 2>&1; then
-      touch "$prefix/.initialised"
-    else
-      echo "with-wine: could not create the $arch prefix in $prefix" >&2
-    fi
+    boot=(-i)
+  fi
+  if WINEPREFIX="$prefix" WINEARCH="$arch" WINELOADER="$loader" WINEDLLOVERRIDES="mscoree,mshtml=" \
+      "$loader" wineboot ${boot[@]+"${boot[@]}"} >/dev/null 2>&1; then
+    touch "$prefix/.initialised"
+  else
+    echo "with-wine: could not start the $arch prefix in $prefix" >&2
   fi
 }
 stop() { WINEPREFIX="$1" wineserver -k >/dev/null 2>&1; WINEPREFIX="$1" wineserver -w >/dev/null 2>&1; }
 
-if reason=$(win32_unavailable_reason); then
-  export TARVX_NO_WIN32="$reason"
-else
+if [ "$TARVX_WIDTH" = win32 ]; then
   export WINEARCH=win32
-  prepare "$WINEPREFIX" win32 /usr/lib/wine/wine
+  prepare "$WINEPREFIX" win32 "$TARVX_WINE32_LOADER"
 fi
-if [ -x /usr/lib/wine/wine64 ]; then
-  prepare "$TARVX_WINEPREFIX64" win64 /usr/lib/wine/wine64
+if [ -x "$TARVX_WINE64_LOADER" ]; then
+  prepare "$TARVX_WINEPREFIX64" win64 "$TARVX_WINE64_LOADER"
 fi
 
 "$@"
 rc=$?
-[ -n "${TARVX_NO_WIN32:-}" ] || stop "$WINEPREFIX"
-[ -x /usr/lib/wine/wine64 ] && stop "$TARVX_WINEPREFIX64"
+[ "$TARVX_WIDTH" = win32 ] && stop "$WINEPREFIX"
+[ -x "$TARVX_WINE64_LOADER" ] && stop "$TARVX_WINEPREFIX64"
 exit $rc

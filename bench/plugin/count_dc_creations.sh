@@ -1,23 +1,25 @@
 #!/usr/bin/env bash
-# Usage: count_dc_creations.sh <build-dir> [paints] [win32|win64]   (inside scripts/with-wine.sh)
+# Usage: count_dc_creations.sh <build-dir> [paints]   (inside scripts/with-wine.sh)
 # Counts the device contexts npTARVX.dll itself makes and deletes while the plug-in
 # benchmark paints its window: Wine's relay trace of gdi32's CreateCompatibleDC and
 # DeleteDC, each call attributed by its return address to the module it came from. The
 # memory DC cache should make one, at the first paint, and delete it when the library
-# unloads at the end of the run. <build-dir> is the tree of the given width (the 64-bit
-# one is <build>/x64); each runs in its own Wine prefix.
+# unloads at the end of the run. <build-dir> is a build tree of either width (the 64-bit
+# one is <build>/x64); each runs under the Wine of its width, in its own prefix.
 set -euo pipefail
 build="$(cd "$1" && pwd)"
 paints="${2:-1000}"
-arch="${3:-win32}"
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 log="$build/dc_creations.log"
 key='HKCU\Software\Wine\Debug'
+# shellcheck source=scripts/width.sh
+. "$root/scripts/width.sh"
+arch="$(tree_width "$build")"
+runner="$(wine_runner "$arch")"
+wine_exec=("$runner")
 case "$arch" in
-  win32) wine_exec=(wine); runner="$root/scripts/wine-exec.sh"; objdump=i686-w64-mingw32-objdump ;;
-  win64) wine_exec=("$root/scripts/wine64-exec.sh"); runner="$root/scripts/wine64-exec.sh"
-         objdump=x86_64-w64-mingw32-objdump ;;
-  *) echo "count_dc_creations: unknown architecture $arch" >&2; exit 2 ;;
+  win32) objdump=i686-w64-mingw32-objdump ;;
+  win64) objdump=x86_64-w64-mingw32-objdump ;;
 esac
 
 "${wine_exec[@]}" reg add "$key" /v RelayInclude /d "gdi32.CreateCompatibleDC;gdi32.DeleteDC" /f >/dev/null 2>&1

@@ -1,23 +1,15 @@
-// Reading a DLL's machine, exports and version from its bytes: built fixtures, damaged
-// files, and the plug-in and program this build made.
+// Reading a DLL's machine, exports and version from its bytes: built fixtures and damaged
+// files (the plug-in and program this build made: BuiltImageTests.cpp).
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "tests/diag/PeFixture.h"
-#include "tests/support/ProgramDirectory.h"
 #include "tools/diag/PeImage.h"
 
 namespace {
-
-std::string FileBytes(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
 
 TEST(PeImage, ReadsMachineKindExportsAndVersion) {
   struct Case {
@@ -96,24 +88,6 @@ TEST(PeImage, ABogusExportCountIsRefusedNotFollowed) {
   const PeImage image = ReadPeImage(bytes);
   EXPECT_EQ(image.error, "");
   EXPECT_TRUE(image.exportNames.empty());
-}
-
-// What a real linker and resource compiler made: the plug-in as shipped, and this program.
-TEST(PeImage, ReadsTheBuildsOwnPluginAndProgram) {
-  const PeImage plugin = ReadPeImage(FileBytes(TestSupport::PathNextToProgram("npTARVX.dll")));
-  ASSERT_EQ(plugin.error, "");
-  EXPECT_EQ(plugin.machine, kMachineAmd64);
-  EXPECT_TRUE(plugin.isDll);
-  for (const char* entryPoint : {"NP_GetEntryPoints", "NP_Initialize", "NP_Shutdown"}) {
-    EXPECT_NE(std::find(plugin.exportNames.begin(), plugin.exportNames.end(), entryPoint), plugin.exportNames.end())
-        << entryPoint;
-  }
-  EXPECT_EQ(plugin.fileVersion.value_or(""), DIAG_EXPECTED_VERSION);
-
-  const PeImage program = ReadPeImage(FileBytes(TestSupport::PathNextToProgram("tarvx-diag.exe")));
-  ASSERT_EQ(program.error, "");
-  EXPECT_FALSE(program.isDll);
-  EXPECT_EQ(program.fileVersion.value_or(""), DIAG_EXPECTED_VERSION);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 
 #include "tests/support/ChildProcess.h"
 #include "tests/support/ProgramDirectory.h"
+#include "tests/support/ThisBuild.h"
 
 namespace {
 
@@ -97,9 +98,10 @@ std::string RegistrationBlock(const std::string& out, const std::string& keyLine
   return out.substr(start, end - start);
 }
 
-// The real registry and file, as a technician's machine would have them: this build's 64-bit
-// plug-in registered for this user. Other suites may register plug-ins in the same prefix at
-// the same time, so the exit code is judged against every problem the report printed.
+// The real registry and file, as a technician's machine would have them: this build's
+// plug-in registered for this user under the name the installer gives a DLL of its width.
+// Other suites may register plug-ins in the same prefix at the same time, so the exit code
+// is judged against every problem the report printed.
 TEST(Program, PluginCheckReadsTheRealRegistryAndDll) {
   struct Case {
     const char* why;
@@ -107,14 +109,19 @@ TEST(Program, PluginCheckReadsTheRealRegistryAndDll) {
     std::string blockMentions;
     bool blockOk;  // no PROBLEM for this registration
   };
+  namespace ThisBuild = TestSupport::ThisBuild;
+  const std::string width = ThisBuild::kWidth;
   const Case cases[] = {
-      {"this build's 64-bit plug-in", TestSupport::PathNextToProgram("npTARVX.dll"),
-       "    DLL:  64-bit (x86-64), version " DIAG_EXPECTED_VERSION "\n    ok: 64-bit browsers load it\n", true},
+      {"this build's plug-in", TestSupport::PathNextToProgram("npTARVX.dll"),
+       "    DLL:  " + width + " (" + ThisBuild::kArchitecture +
+           "), version " DIAG_EXPECTED_VERSION "\n    ok: " + width + " browsers load it\n",
+       true},
       {"a DLL that is not there", TestSupport::PathNextToProgram("npTARVX-missing.dll"),
        "    PROBLEM: the DLL does not exist: " + TestSupport::PathNextToProgram("npTARVX-missing.dll"), false},
   };
   for (const Case& c : cases) {
-    const std::string name = "@tarvo/npTARVX-x64,diag-test-" + std::to_string(GetCurrentProcessId());
+    const std::string keyPrefix = ThisBuild::kIs64 ? "@tarvo/npTARVX-x64" : "@tarvo/npTARVX";
+    const std::string name = keyPrefix + ",diag-test-" + std::to_string(GetCurrentProcessId());
     const UserPluginKey key(name, c.dllPath);
     const ChildResult result = RunTool("--plugin");
     const std::string block = RegistrationBlock(result.out, "  HKCU\\Software\\MozillaPlugins\\" + name + "\n");

@@ -8,7 +8,7 @@
 set -u
 policies="$1"
 scripts="$(cd "$(dirname "$0")/../../scripts" && pwd)"
-if [ -n "${TARVX_WINEPREFIX64:-}" ] && [ -x /usr/lib/wine/wine64 ]; then wine_exec="$scripts/wine64-exec.sh"
+if [ -n "${TARVX_WINEPREFIX64:-}" ] && [ -x "${TARVX_WINE64_LOADER:-/usr/lib/wine/wine64}" ]; then wine_exec="$scripts/wine64-exec.sh"
 else wine_exec="$scripts/wine-exec.sh"; fi
 id="$(node -p "require('$policies/../ids.json').chromium")"
 status=0

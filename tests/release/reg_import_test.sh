@@ -36,9 +36,8 @@ esac
 
 import() {  # <tool> <file>
   local file
-  # The 64-bit prefix's own winepath: the plain command would use the 32-bit prefix.
-  if [ "$arch" = win64 ]; then file="$("$wine_exec" winepath -w "$install/$2" | tr -d '\r')"
-  else file="$(winepath -w "$install/$2")"; fi
+  # The prefix's own winepath, through the runner of the build's width.
+  file="$("$wine_exec" winepath -w "$install/$2" | tr -d '\r')"
   if [ "$1" = regedit ]; then "$wine_exec" regedit /S "$file"; else "$wine_exec" reg import "$file"; fi
 }
 

@@ -25,7 +25,8 @@ export const CARD_5555_BROKEN_CHECK_REPORT = '000102008D10F853C3C7C7C7766142C203
 
 /** Why the real host cannot run on this machine at all, or null when it can. */
 export function realHostUnavailable() {
-  return existsSync('/usr/lib/wine/wine64') ? null : '64-bit Wine is not installed';
+  const loader = process.env.TARVX_WINE64_LOADER || '/usr/lib/wine/wine64';
+  return existsSync(loader) ? null : `64-bit Wine (${loader}) is not installed`;
 }
 
 export class RealHost {
