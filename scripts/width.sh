@@ -28,7 +28,9 @@ decide_width() {
   elif out=$("$TARVX_WINE32_LOADER" --version 2>&1); then
     TARVX_NO_WIN32=""
   else
-    TARVX_NO_WIN32="this machine cannot start 32-bit programs ($TARVX_WINE32_LOADER --version: ${out:-failed})"
+    # The shell's own words ("...: line 28: <loader>: cannot execute binary file: ...") less its prefix.
+    out="${out##*"$TARVX_WINE32_LOADER": }"
+    TARVX_NO_WIN32="this machine cannot start 32-bit programs ($TARVX_WINE32_LOADER: ${out:-failed})"
   fi
   if [ -n "$TARVX_NO_WIN32" ]; then
     export TARVX_WIDTH=win64 TARVX_NO_WIN32
