@@ -15,15 +15,20 @@ ExternalProject_Add(native
   INSTALL_COMMAND ""
   USES_TERMINAL_BUILD ON)
 
-# Native programs are given by path, so CTest runs them directly, not under Wine.
+# Native GoogleTest programs run directly, not under Wine.
 function(add_native_test name)
-  add_test(NAME ${name} COMMAND ${NATIVE_BINARY_DIR}/bin/${name} ${ARGN})
+  add_gtest_test(${name} - ${NATIVE_BINARY_DIR}/bin/${name} ${ARGN})
   set_tests_properties(${name} PROPERTIES LABELS native)
 endfunction()
 
 add_native_test(card_report_native_tests)
 add_native_test(bitmap_generator_tests)
 add_native_test(bridge_json_native_tests)
+
+# The checks that every test entry's run was complete, against fixtures that end early.
+add_node_suite(complete_runs_native ${PROJECT_SOURCE_DIR}/tests/support/complete/complete_runs.test.mjs)
+set_tests_properties(complete_runs_native PROPERTIES LABELS native
+  ENVIRONMENT "TARVX_GTEST_FIXTURE=${NATIVE_BINARY_DIR}/bin/early_exit_fixture;TARVX_GTEST_RUNNER=-")
 
 # A short fuzz run is part of every test run; `make fuzz` runs a long one.
 add_test(NAME card_report_fuzz_short

@@ -13,6 +13,8 @@ if [ -z "${NPTARVX_IN_XVFB:-}" ]; then
 fi
 bash "$root/scripts/npm-ci.sh" "$root/tests/browser"
 cd "$root/tests/browser"
-args=(--test --test-concurrency=1)
+args=(--test-concurrency=1)
 if [ -n "${2:-}" ]; then args+=(--test-name-pattern "$2"); fi
-TARVX_BUILD_DIR="$build" exec node "${args[@]}" extension.test.mjs real-host.test.mjs
+# Passes only when every declared test ran (tests/support/node/node-suite.mjs).
+TARVX_BUILD_DIR="$build" exec node "$root/tests/support/node/node-suite.mjs" "${args[@]}" \
+  extension.test.mjs real-host.test.mjs

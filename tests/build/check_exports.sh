@@ -6,14 +6,22 @@
 # calls them as stdcall functions, so each must pop its own arguments (4, 4 and 0 bytes);
 # x64 has one calling convention, in which the caller does.
 set -u
+# shellcheck source=tests/support/checks.sh
+. "$(dirname "$0")/../support/checks.sh"
 objdump="$1"; arch="$2"; dll="$3"
 exports="$("$objdump" -p "$dll" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' \
   | sed -n 's/^\s*\[ *[0-9]*\] //p' | sort)"
 expected="$(printf '%s\n' NP_GetEntryPoints NP_Initialize NP_Shutdown)"
+# The names, then each entry point's return.
+plan 4
 echo "exports:"; echo "$exports" | sed 's/^/  /'
 if [ "$exports" != "$expected" ]; then
-  echo "expected exactly:"; echo "$expected" | sed 's/^/  /'; exit 1
+  fail "expected exactly:"; echo "$expected" | sed 's/^/  /'
+  check_done
+  checks_end
+  exit 1
 fi
+check_done "exactly the three entry points"
 
 # Export RVAs in name order (the name table and the address table share ordinals here).
 base="$("$objdump" -p "$dll" | awk '/^ImageBase/ {print $2}')"
@@ -29,7 +37,6 @@ returns_of() {
     | grep -E '^\s*[0-9a-f]+:\s+ret' | head -1 | sed 's/^.*\(ret.*\)$/\1/' | tr -s ' \t' ' ' | sed 's/ *$//'
 }
 
-status=0
 for i in "${!names[@]}"; do
   name="${names[$i]}"
   # shellcheck disable=SC2016 # the $0x4 is objdump's text, not a variable
@@ -39,6 +46,7 @@ for i in "${!names[@]}"; do
   esac
   got="$(returns_of "${rvas[$i]}")"
   echo "$name: $got"
-  if [ "$got" != "$want" ]; then echo "  expected '$want'"; status=1; fi
+  [ "$got" = "$want" ] || fail "$name returns with '$got', expected '$want'"
+  check_done
 done
-exit $status
+checks_end

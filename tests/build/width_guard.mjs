@@ -10,6 +10,7 @@
 // are free to name it. Comments are not read.
 import { readFileSync, existsSync } from 'node:fs';
 import { dirname, join } from 'node:path';
+import { Checks } from '../support/checks.mjs';
 
 const WIDTHS = {
   win32: { machine: 0x014c, name: 'i386' },
@@ -127,31 +128,31 @@ function main([arch, programsFile, root]) {
       const [name, exe, sources] = line.split('|');
       return { name, exe, sources: sources ? sources.split(',') : [] };
     });
-  const problems = [];
+  // One check per test program: its machine, and each of its sources.
+  const checks = new Checks(process.argv[1]);
+  checks.plan(programs.length);
   let files = 0;
   for (const program of programs) {
     if (!existsSync(program.exe)) {
-      problems.push(`${program.name}: ${program.exe} is not built`);
+      checks.fail(`${program.name}: ${program.exe} is not built`);
     } else {
       const machine = peMachine(readFileSync(program.exe));
-      if (machine !== width.machine) {
-        const got = machine === null ? 'not a PE file' : `machine 0x${machine.toString(16)}`;
-        problems.push(`${program.name}: ${got}, but this ${arch} tree's programs are ${width.name}`);
-      }
+      const got = machine === null ? 'not a PE file' : `machine 0x${machine.toString(16)}`;
+      checks.expect(
+        machine === width.machine,
+        `${program.name}: ${got}, but this ${arch} tree's programs are ${width.name}`,
+      );
     }
     for (const source of sourcesWithIncludes(program.sources, root)) {
       files += 1;
       for (const line of hardWiredLines(source.slice(root.length + 1), readFileSync(source, 'utf8'))) {
-        problems.push(`${program.name}: a width named without ThisBuild in a test of this build's files:\n  ${line}`);
+        checks.fail(`${program.name}: a width named without ThisBuild in a test of this build's files:\n  ${line}`);
       }
     }
+    checks.done();
   }
-  for (const problem of problems) console.log(`FAIL: ${problem}`);
-  console.log(
-    `width guard (${arch}): ${programs.length} test programs, ${files} source files read, ` +
-      `${problems.length} problem${problems.length === 1 ? '' : 's'}`,
-  );
-  return problems.length === 0 ? 0 : 1;
+  console.log(`width guard (${arch}): ${programs.length} test programs, ${files} source files read`);
+  return checks.end();
 }
 
 if (import.meta.url === `file://${process.argv[1]}`) process.exitCode = main(process.argv.slice(2));

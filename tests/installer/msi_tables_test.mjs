@@ -10,6 +10,7 @@ import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 
 import { HOST_NAME, WINDOWS_BROWSERS, extensionIds } from '../../extension/names.mjs';
+import { Checks } from '../support/checks.mjs';
 
 const [msi, variant, version, hostExe, plugin32, plugin64] = process.argv.slice(2);
 const UPGRADE_CODES = {
@@ -22,10 +23,10 @@ const UPGRADE_ONLY_DETECT = 2;
 const UPGRADE_MIN_INCLUSIVE = 256;
 const UPGRADE_MIGRATE_FEATURES = 1;
 
-const failures = [];
-function check(condition, what) {
-  if (!condition) failures.push(what);
-}
+// One check per part of the package below; each condition a problem of the part in progress.
+const checks = new Checks(process.argv[1]);
+checks.plan(9);
+const check = (condition, what) => checks.expect(condition, what);
 
 // One table as rows of named columns (msiinfo export: names, types, key line, rows).
 function table(name) {
@@ -55,6 +56,7 @@ check(summary.includes(`Template: ${platform};1033`), `summary template is not $
 // administrator rights install the per-user package without an elevation prompt.
 const wordCount = Number(/^Source: (\d+)/m.exec(summary)?.[1]);
 check(wordCount === (perUser ? 10 : 2), `summary word count ${wordCount}`);
+checks.done('product properties and summary');
 
 // Files: exactly the host, as built, and the two manifests in the bridge's folder; the
 // 32-bit plug-in in the plug-in's folder and the 64-bit one in its x64 folder (not in the
@@ -103,6 +105,7 @@ if (variant !== 'x86') {
     `the 64-bit plug-in's folder is not npTARVX\\x64: ${JSON.stringify(directories.PLUGINDIR64)}`,
   );
 }
+checks.done('files, as built, and folders');
 
 // Registry: per browser, a key named after the host whose default value is the installed
 // manifest of its family; HKLM in both views for x64, HKLM for x86, HKCU per user.
@@ -126,6 +129,7 @@ for (const browser of WINDOWS_BROWSERS) {
     );
   }
 }
+checks.done("the browsers' keys");
 // The plug-in's registrations, as the release package's .reg files write them: per machine
 // the 32-bit view for 32-bit browsers and, on 64-bit Windows, the 64-bit view for 64-bit
 // ones; per user one HKCU key each, the 64-bit one under a name of its own.
@@ -166,6 +170,7 @@ check(
   pluginRows.length === registrations.length * 4,
   `MozillaPlugins rows: ${pluginRows.map((r) => `${r.Key} ${r.Name}`).join('; ')}`,
 );
+checks.done("the plug-in's keys");
 
 const unexpected = registry.filter(
   (r) => !pluginRows.includes(r) && !WINDOWS_BROWSERS.some((b) => r.Key === `${b.key}\\${HOST_NAME}`),
@@ -174,6 +179,7 @@ check(
   unexpected.every((r) => perUser && r.Root === '1' && r.Key === 'Software\\Tarvo\\USB IC-card reader bridge'),
   `other registry rows: ${unexpected.map((r) => `${r.Root} ${r.Key}`).join('; ')}`,
 );
+checks.done('no other registry rows');
 
 // Upgrades: every older version (the same first three fields included) is removed, its
 // features' states carried over; a newer one is only detected, and the launch condition
@@ -216,11 +222,13 @@ check(
     sequence.RemoveExistingProducts < sequence.InstallInitialize,
   'RemoveExistingProducts is not between InstallValidate and InstallInitialize',
 );
+checks.done('upgrade rows and their place in the sequence');
 const conditions = table('LaunchCondition')
   .map((r) => r.Condition)
   .sort();
 const expectedConditions = ['NOT TARVX_NEWER_FOUND', ...(variant === 'x86' ? ['NOT VersionNT64'] : [])].sort();
 check(JSON.stringify(conditions) === JSON.stringify(expectedConditions), `launch conditions ${conditions.join('; ')}`);
+checks.done('launch conditions');
 
 // Two features, Bridge and Plugin, both installed by default; each component in the
 // feature of its folder (the vendor folder's in both, as either may be installed alone);
@@ -249,6 +257,7 @@ for (const [name, component] of Object.entries(components)) {
   check(component.Condition === (condition ? 'VersionNT64' : ''), `${name}: condition '${component.Condition}'`);
 }
 check(table('CustomAction').length === 0, 'the package has custom actions');
+checks.done('two features, each component in its own, no custom actions');
 
 // The installed manifests name our host and extension, and the host by a relative path.
 const out = mkdtempSync(join(tmpdir(), 'msi-files-'));
@@ -293,6 +302,5 @@ try {
   rmSync(out, { recursive: true, force: true });
 }
 
-for (const f of failures) console.log(`FAIL: ${f}`);
-if (failures.length === 0) console.log(`${msi}: tables ok (${variant}, ${version})`);
-process.exit(failures.length === 0 ? 0 : 1);
+checks.done('the packed manifests and plug-ins');
+process.exitCode = checks.end();

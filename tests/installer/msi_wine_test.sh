@@ -21,8 +21,8 @@
 set -u
 root="$1"; variant="$2"; msi="$3"; version="$4"; work="$5"; W="$6"; mode="$7"
 host="$8"; plugin32="$9"; plugin64="${10}"; bin="${11}"
-status=0
-fail() { echo "FAIL: $*"; status=1; }
+# shellcheck source=tests/support/checks.sh
+. "$root/tests/support/checks.sh"
 indent() { sed 's/^/  /'; }
 product='Tarvo USB IC-card reader'
 host_name=com.tarvo.usbicreader
@@ -200,14 +200,19 @@ set_other_plugin() {  # <add|delete>
 }
 
 if [ "$mode" = refused ]; then
+  plan 1
   msiexec /i "$msi"; rc=$?
   refused_code "$rc" || fail "$msi installed (exit $rc), expected a refusal (1603)"
   check_bridge_absent "after the refused install"
   check_plugin_absent "after the refused install"
   [ -z "$(installations)" ] || fail "after the refused install, Windows Installer lists: $(installations)"
-  [ $status -eq 0 ] && echo "$variant package refused as it should be, nothing written"
-  exit $status
+  check_done "$variant package refused as it should be, nothing written"
+  checks_end
+  exit
 fi
+
+# Three stages: both features; each feature alone; upgrades.
+plan 3
 
 set_other_plugin add
 trap 'set_other_plugin delete' EXIT
@@ -233,7 +238,7 @@ succeeds "uninstall" /x "$msi"
 check_removed "after uninstall"
 diagnose "after uninstall" --bridge 1 "not registered"
 diagnose "after uninstall" --plugin 1 "not registered"
-[ $status -eq 0 ] && echo "$variant: both features installed, checked, repaired, uninstalled, nothing left"
+check_done "$variant: both features installed, checked, repaired, uninstalled, nothing left"
 
 # Each feature alone.
 succeeds "install with ADDLOCAL=Bridge" /i "$msi" ADDLOCAL=Bridge
@@ -257,7 +262,7 @@ diagnose "with ADDLOCAL=Plugin" --bridge 1 "not registered"
 load_installed_plugin "with ADDLOCAL=Plugin"
 succeeds "uninstall after ADDLOCAL=Plugin" /x "$msi"
 check_removed "after uninstalling ADDLOCAL=Plugin"
-[ $status -eq 0 ] && echo "$variant: ADDLOCAL=Bridge and ADDLOCAL=Plugin each install their feature alone"
+check_done "$variant: ADDLOCAL=Bridge and ADDLOCAL=Plugin each install their feature alone"
 
 # Upgrades, with packages built here from the same files: one older, one of this version
 # again (a new product code, as every build has).
@@ -289,5 +294,5 @@ check_plugin_installed "after upgrading Plugin alone"
 check_bridge_absent "after upgrading Plugin alone"
 succeeds "uninstalling after upgrading Plugin alone" /x "$msi"
 check_removed "after uninstalling the upgraded Plugin"
-[ $status -eq 0 ] && echo "$variant: 0.9.0 -> $version -> $version again: one installation; downgrade refused; one feature upgraded alone; removed"
-exit $status
+check_done "$variant: 0.9.0 -> $version -> $version again: one installation; downgrade refused; one feature upgraded alone; removed"
+checks_end

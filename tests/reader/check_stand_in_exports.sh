@@ -4,7 +4,11 @@
 # same undecorated name, by the simulated reader's stand-in of that DLL: otherwise the
 # binary fails to load under the test rig (and the stand-in has fallen behind the code).
 set -u
+# shellcheck source=tests/support/checks.sh
+. "$(dirname "$0")/../support/checks.sh"
 objdump="$1"; standins="$2"; shift 2
+# One check per stand-in and binary.
+plan $((2 * $#))
 
 exports_of() {
   "$objdump" -p "$1" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | sed -n 's/^\s*\[ *[0-9]*\] //p' | sort -u
@@ -17,19 +21,17 @@ imports_from() {  # <binary> <dll>
     /^$/ { current = "" }' | sort -u
 }
 
-status=0
 for dll in hid.dll setupapi.dll; do
-  available="$(exports_of "$standins/$dll")" || { echo "cannot read $standins/$dll"; exit 1; }
+  available="$(exports_of "$standins/$dll")"
+  [ -n "$available" ] || fail "cannot read the exports of $standins/$dll"
   for binary in "$@"; do
     needed="$(imports_from "$binary" "$dll")"
     missing="$(comm -23 <(echo "$needed" | sed '/^$/d') <(echo "$available"))"
     # shellcheck disable=SC2086,SC2116 # unquoted on purpose: joins the names onto one line
     echo "$(basename "$binary") imports from $dll: $(echo $needed)"
-    if [ -n "$missing" ]; then
-      # shellcheck disable=SC2086,SC2116 # unquoted on purpose: joins the names onto one line
-      echo "  missing from the stand-in: $(echo $missing)"
-      status=1
-    fi
+    # shellcheck disable=SC2086,SC2116 # unquoted on purpose: joins the names onto one line
+    [ -z "$missing" ] || fail "missing from the stand-in: $(echo $missing)"
+    check_done
   done
 done
-exit $status
+checks_end

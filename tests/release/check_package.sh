@@ -9,11 +9,13 @@
 # templates (checked in detail by check_extension_packages.mjs); nothing else, no
 # directory entries.
 set -u
+# shellcheck source=tests/support/checks.sh
+. "$(dirname "$0")/../support/checks.sh"
 root="$1"; build="$2"; zip="$3"
-status=0
-fail() { echo "FAIL: $*"; status=1; }
 
-unzip -tq "$zip" >/dev/null || { echo "FAIL: $zip is not a sound zip"; exit 1; }
+if ! unzip -tq "$zip" >/dev/null; then
+  plan 1; fail "$zip is not a sound zip"; checks_end; exit 1
+fi
 
 version="$(sed -n 's/^CMAKE_PROJECT_VERSION:[A-Z]*=//p' "$build/CMakeCache.txt")"
 # The installers: <name in the package>|<built file>|<variant>|<host packed in it>|<64-bit plug-in or ->
@@ -37,31 +39,40 @@ expected="$( { printf '%s\n' npTARVX.dll x64/npTARVX.dll tarvx-diag.exe card-rea
                for reg in "$root"/install/*.reg; do basename "$reg"; done
                extension_entries; } | sort)"
 actual="$(unzip -Z1 "$zip" | sort)"
+plan 1
 if [ "$actual" != "$expected" ]; then
   fail "the package holds:"; echo "$actual" | sed 's/^/  /'
   echo "expected:"; echo "$expected" | sed 's/^/  /'
 fi
+check_done "the package holds exactly what it should"
 
 out="$(mktemp -d)"
 trap 'rm -rf "$out"' EXIT
 unzip -q "$zip" -d "$out"
 
 same() {  # <packaged name> <original>
-  [ -f "$out/$1" ] || return 0  # already reported as missing
+  if [ ! -f "$out/$1" ]; then fail "$1 is not in the package"; return; fi
   cmp -s "$out/$1" "$2" || fail "$1 differs from $2"
 }
-same npTARVX.dll "$build/bin/npTARVX.dll"
-same x64/npTARVX.dll "$build/x64/bin/npTARVX.dll"
-same tarvx-diag.exe "$build/bin/tarvx-diag.exe"
-same card-reader.html "$root/examples/card-reader.html"
-same INSTALL.md "$root/docs/INSTALL.md"
+copies=("npTARVX.dll|$build/bin/npTARVX.dll" "x64/npTARVX.dll|$build/x64/bin/npTARVX.dll"
+        "tarvx-diag.exe|$build/bin/tarvx-diag.exe" "card-reader.html|$root/examples/card-reader.html"
+        "INSTALL.md|$root/docs/INSTALL.md")
+plan ${#copies[@]}
+for entry in "${copies[@]}"; do
+  same "${entry%%|*}" "${entry#*|}"
+  check_done "${entry%%|*} as built"
+done
 
+plan ${#msis[@]}
 for entry in "${msis[@]}"; do
   IFS='|' read -r name built variant host p64 <<<"$entry"
   same "$name" "$built"
-  [ -f "$out/$name" ] || continue
-  node "$root/tests/installer/msi_tables_test.mjs" "$out/$name" "$variant" "$version" "$host" "$plugin32" "$p64" >/dev/null ||
-    fail "$name: its tables are not what the installer tests expect (node tests/installer/msi_tables_test.mjs)"
+  if [ -f "$out/$name" ]; then
+    node "$root/tests/installer/msi_tables_test.mjs" "$out/$name" "$variant" "$version" "$host" "$plugin32" "$p64" \
+      >/dev/null ||
+      fail "$name: its tables are not what the installer tests expect (node tests/installer/msi_tables_test.mjs)"
+  fi
+  check_done "$name as built, its tables as the installer tests expect"
 done
 
 # Each plug-in in its place: PE32 (optional header magic 010b) at the top for 32-bit
@@ -70,11 +81,17 @@ pe_magic() {
   local header; header="$(od -An -tu4 -j60 -N4 "$1" | tr -d ' ')"
   od -An -tx2 -j$((header + 24)) -N2 "$1" | tr -d ' '
 }
-for entry in npTARVX.dll:010b x64/npTARVX.dll:020b; do
+magics=(npTARVX.dll:010b x64/npTARVX.dll:020b)
+plan ${#magics[@]}
+for entry in "${magics[@]}"; do
   name="${entry%%:*}"; want="${entry##*:}"
-  [ -f "$out/$name" ] || continue
-  got="$(pe_magic "$out/$name")"
-  [ "$got" = "$want" ] || fail "$name has optional header magic $got, expected $want"
+  if [ -f "$out/$name" ]; then
+    got="$(pe_magic "$out/$name")"
+    [ "$got" = "$want" ] || fail "$name has optional header magic $got, expected $want"
+  else
+    fail "$name is not in the package"
+  fi
+  check_done "$name has optional header magic $want"
 done
 
 # Every line, the last included, ends in CR LF.
@@ -83,25 +100,34 @@ all_lines_crlf() {
     ! grep -q $'[^\r]$\|^$' "$1"
 }
 
-for reg in "$root"/install/*.reg; do
+regs=("$root"/install/*.reg)
+plan ${#regs[@]}
+for reg in "${regs[@]}"; do
   name="$(basename "$reg")"
   same "$name" "$reg"
-  [ -f "$out/$name" ] || continue
-  all_lines_crlf "$out/$name" || fail "$name has lines without CR LF"
-  head -1 "$out/$name" | grep -qx $'Windows Registry Editor Version 5.00\r' || fail "$name lacks the regedit header"
-  case "$name" in
-    register-*) [ -f "$root/install/un$name" ] || fail "$name has no un$name" ;;
-  esac
+  if [ -f "$out/$name" ]; then
+    all_lines_crlf "$out/$name" || fail "$name has lines without CR LF"
+    head -1 "$out/$name" | grep -qx $'Windows Registry Editor Version 5.00\r' || fail "$name lacks the regedit header"
+    case "$name" in
+      register-*) [ -f "$root/install/un$name" ] || fail "$name has no un$name" ;;
+    esac
+  fi
+  check_done "$name as written, CR LF, regedit header"
 done
 
 # --- The extension's packages and templates ---
-node "$root/tests/release/check_extension_packages.mjs" "$root" "$build" "$out" || status=1
+plan 1
+node "$root/tests/release/check_extension_packages.mjs" "$root" "$build" "$out" ||
+  fail "the extension's packages or templates (node tests/release/check_extension_packages.mjs)"
+check_done "the extension's packages and templates"
 # --- end of the extension's checks ---
 
+plan 1
 if [ -f "$out/INSTALL.txt" ]; then
   all_lines_crlf "$out/INSTALL.txt" || fail "INSTALL.txt has lines without CR LF"
   tr -d '\r' < "$out/INSTALL.txt" | cmp -s - "$root/docs/INSTALL.md" || fail "INSTALL.txt is not INSTALL.md"
+else
+  fail "INSTALL.txt is not in the package"
 fi
-
-[ $status -eq 0 ] && echo "package ok: $zip"
-exit $status
+check_done "INSTALL.txt is INSTALL.md with CR LF"
+checks_end

@@ -3,12 +3,18 @@
 # Packs this build as the release does, into <work-dir>, and checks the package; then
 # shows that the extension's checks catch what they are for.
 set -u
+# shellcheck source=tests/support/checks.sh
+. "$(dirname "$0")/../support/checks.sh"
 root="$1"; build="$2"; work="$3"
 zip="$work/npTARVX-package-test.zip"
 rm -f "$zip"
-bash "$root/scripts/package.sh" "$build" "$zip" || exit 1
-bash "$root/tests/release/check_package.sh" "$root" "$build" "$zip"
-status=$?
+plan 1
+if bash "$root/scripts/package.sh" "$build" "$zip"; then
+  bash "$root/tests/release/check_package.sh" "$root" "$build" "$zip" || fail "the package's check failed"
+else
+  fail "scripts/package.sh failed"
+fi
+check_done "the package as the release makes it"
 
 # The extension's checks against the faults they exist to catch: each row spoils one thing
 # in a copy of the unpacked package, and the check must fail naming it.
@@ -35,6 +41,7 @@ faults=(
 )
 base="$(mktemp -d)"
 unzip -q "$zip" 'extension/*' 'policies/*' -d "$base"
+plan ${#faults[@]}
 for row in "${faults[@]}"; do
   IFS='|' read -r what message spoil <<<"$row"
   unpacked="$(mktemp -d)"
@@ -42,10 +49,10 @@ for row in "${faults[@]}"; do
   eval "$spoil"
   out="$(node "$root/tests/release/check_extension_packages.mjs" "$root" "$build" "$unpacked")"
   if [ $? -ne 1 ] || ! grep -qF "$message" <<<"$out"; then
-    echo "FAIL: the extension check let $what pass (expected '$message'):"; echo "$out"
-    status=1
+    fail "the extension check let $what pass (expected '$message'):"; echo "$out"
   fi
+  check_done "the extension check catches $what"
   rm -rf "$unpacked"
 done
 rm -rf "$base"
-exit $status
+checks_end

@@ -11,8 +11,8 @@ scripts="$(cd "$(dirname "$0")/../../scripts" && pwd)"
 if [ -n "${TARVX_WINEPREFIX64:-}" ] && [ -x "${TARVX_WINE64_LOADER:-/usr/lib/wine/wine64}" ]; then wine_exec="$scripts/wine64-exec.sh"
 else wine_exec="$scripts/wine-exec.sh"; fi
 id="$(node -p "require('$policies/../ids.json').chromium")"
-status=0
-fail() { echo "FAIL: $*"; status=1; }
+# shellcheck source=tests/support/checks.sh
+. "$(dirname "$0")/../support/checks.sh"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 
@@ -33,7 +33,9 @@ done
 # An earlier list of two origins, as an administrator might have imported before.
 sed 's|^"1"=.*$|"1"="https://old.example"\r\n"2"="https://older.example"\r|' \
   "$policies/chrome-edge-allowed-origins.reg" > "$work/earlier.reg"
-for tool in regedit reg; do
+tools=(regedit reg)
+plan ${#tools[@]}
+for tool in "${tools[@]}"; do
   import "$work/earlier.reg" "$tool" >/dev/null 2>&1 || fail "$tool could not import the earlier list"
   import "$policies/chrome-edge-allowed-origins.reg" "$tool" >/dev/null 2>&1 || fail "$tool could not import the template"
   for browser in 'Google\Chrome' 'Microsoft\Edge'; do
@@ -45,6 +47,6 @@ for tool in regedit reg; do
     "$wine_exec" reg query "HKLM\\SOFTWARE\\Policies\\$browser\\3rdparty\\extensions\\$id" >/dev/null 2>&1 &&
       fail "$browser via $tool: the extension's policy key is still there after the removal"
   done
-  echo "chrome-edge-allowed-origins.reg via $tool: Chrome and Edge keys written, replaced, removed"
+  check_done "chrome-edge-allowed-origins.reg via $tool: Chrome and Edge keys written, replaced, removed"
 done
-exit $status
+checks_end

@@ -9,10 +9,10 @@
 set -u
 install="$1"; arch="$2"
 scripts="$(cd "$(dirname "$0")/../../scripts" && pwd)"
+# shellcheck source=tests/support/checks.sh
+. "$(dirname "$0")/../support/checks.sh"
 key_suffix='MozillaPlugins\@tarvo/npTARVX,version=1.0.0.1'
 x64_user_suffix='MozillaPlugins\@tarvo/npTARVX-x64,version=1.0.0.1'
-status=0
-fail() { echo "FAIL: $*"; status=1; }
 
 # <register file>|<view: 32, 64, or - for the prefix's own>|<key>|<Path value>|<view that must not see it, or ->
 case "$arch" in
@@ -47,6 +47,8 @@ path_value() {  # <key> <view>: the Path value's data, or nothing when the key i
   "$wine_exec" reg query "$1" /v Path "${view[@]}" 2>/dev/null | tr -d '\r' | sed -n 's/^ *Path *REG_SZ *//p'
 }
 
+# Each file with each tool: imported and removed again.
+plan $((${#cases[@]} * 2))
 for entry in "${cases[@]}"; do
   IFS='|' read -r file view key path other <<<"$entry"
   for tool in regedit reg; do
@@ -61,7 +63,7 @@ for entry in "${cases[@]}"; do
     got="$(path_value "$key" "$view")"
     [ -z "$got" ] || fail "un$file via $tool left Path '$got'"
     shown="$path"; [ "$view" = - ] || shown="$path (${view}-bit view)"
-    echo "$file via $tool: $shown, removed again"
+    check_done "$file via $tool: $shown, removed again"
   done
 done
-exit $status
+checks_end
