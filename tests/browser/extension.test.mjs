@@ -3,6 +3,7 @@
 import assert from 'node:assert/strict';
 import { afterEach, beforeEach, describe, test } from 'node:test';
 import { setTimeout as sleep } from 'node:timers/promises';
+import { isDeepStrictEqual } from 'node:util';
 import { allowInPopup, popupFor } from './support/browsers.mjs';
 import { processAlive } from './support/fakeHostControl.mjs';
 import { Fixture } from './support/fixture.mjs';
@@ -23,6 +24,17 @@ const pictureState = (tab) =>
   tab.evaluate(() => document.querySelector('[data-tarvx-status]')?.dataset.tarvxStatus ?? null);
 const waitForPicture = (tab, state) =>
   tab.waitFor((s) => document.querySelector('[data-tarvx-status]')?.dataset.tarvxStatus === s, state);
+
+/** The toolbar badge's text and title, read from one of the extension's own pages. */
+const badgeOf = (extensionPage) =>
+  extensionPage.evaluate(async () => {
+    const api = globalThis.browser ?? globalThis.chrome;
+    return { text: await api.action.getBadgeText({}), title: await api.action.getTitle({}) };
+  });
+const waitForBadge = (extensionPage, badge) =>
+  waitUntil(async () => isDeepStrictEqual(await badgeOf(extensionPage), badge), 10000, 'the badge').catch(async (e) => {
+    throw new Error(`${e.message} ${JSON.stringify(badge)}, shown ${JSON.stringify(await badgeOf(extensionPage))}`);
+  });
 
 /** Opens url on the allowed origin and allows that origin in the popup. */
 async function openAllowed(f, path) {
@@ -110,16 +122,21 @@ for (const browser of BROWSERS) {
       assert.deepEqual(shown, cards.map(String).reverse());
     });
 
-    test('the picture in place of the embed follows listening', async () => {
+    test('the picture in place of the embed and the toolbar badge follow listening', async () => {
+      const extensionPage = await f.session.openTab(`${f.session.extensionBase}popup.html`);
+      await waitForBadge(extensionPage, { text: '', title: 'IC-card reader: no page uses it' });
+
       const tab = await openAllowed(f, RECORDER);
       await f.host.waitForStarts(1);
       await waitForPicture(tab, 'idle');
       assert.equal(await tab.evaluate(() => getComputedStyle(document.getElementById('reader')).display), 'none');
       assertCentredPicture(await tab.screenshot('[data-tarvx-status]'), 60, 40, 'idle');
+      await waitForBadge(extensionPage, { text: 'off', title: 'IC-card reader: not listening' });
 
       f.host.plugIn();
       await waitForPicture(tab, 'listening');
       assertCentredPicture(await tab.screenshot('[data-tarvx-status]'), 60, 40, 'listening');
+      await waitForBadge(extensionPage, { text: 'on', title: 'IC-card reader: listening' });
     });
 
     test('an origin never allowed gets nothing and starts no host', async () => {
@@ -144,6 +161,69 @@ for (const browser of BROWSERS) {
       await sleep(500);
       assert.deepEqual(await calls(other), []);
       assert.equal(await pictureState(other), null);
+    });
+
+    test('the allowed host under another name, same server and port, runs none of our scripts', async () => {
+      // Match patterns name hosts: allowing 127.0.0.1 must not put the scripts on localhost.
+      assert.match(f.allowed.origin, /^http:\/\/127\.0\.0\.1:/);
+      const plainUrl = f.allowed.url('/pages/plain.html');
+      const plain = await f.session.openTab(plainUrl);
+      await allowInPopup(f.session, plainUrl);
+      // What is looked for below is there on the allowed origin.
+      await plain.waitFor(() => window[Symbol.for('tarvx.pageWorld')] === true);
+
+      const otherOrigin = f.allowed.origin.replace('//127.0.0.1:', '//localhost:');
+      const other = await f.session.openTab(`${otherOrigin}${RECORDER}`);
+      await sleep(QUIET_MS);
+      assert.deepEqual(
+        await other.evaluate(() => ({
+          origin: location.origin,
+          title: document.title,
+          calls: window.calls,
+          pageWorld: Object.getOwnPropertySymbols(window).includes(Symbol.for('tarvx.pageWorld')),
+          picture: document.querySelector('[data-tarvx-status]') !== null,
+          embed: getComputedStyle(document.getElementById('reader')).display,
+        })),
+        { origin: otherOrigin, title: 'Recorder', calls: [], pageWorld: false, picture: false, embed: 'inline' },
+      );
+      assert.equal(f.host.instances.length, 0);
+    });
+
+    test("the page's own messages in the bridge's shape call nothing", async () => {
+      const tab = await openAllowed(f, RECORDER);
+      await f.host.waitForStarts(1);
+      await waitForPicture(tab, 'idle');
+      const forged = [
+        ['CardReaded', '42'],
+        ['CardReaded', -1],
+        ['CardReaded', 4294967296],
+        ['CardReaded', 1.5],
+        ['CardReaded', null],
+        ['CardReaded', { number: 42 }],
+        ['DeviceChanged', 2],
+        ['DeviceChanged', '1'],
+        ['alert', 42],
+        ['constructor', 42],
+        ['toString', 42],
+      ];
+      await tab.evaluate(async (rows) => {
+        // Window functions that are not the contract's, recorded should they be called.
+        for (const name of ['alert', 'constructor', 'toString']) window[name] = (n) => window.calls.push([name, n]);
+        // Messages are handled in order: once this one arrives, the page-world script has seen all.
+        const last = new Promise((resolve) =>
+          window.addEventListener('message', (e) => e.data === 'last' && resolve()),
+        );
+        for (const [call, argument] of rows) window.postMessage({ tarvxBridge: 1, call, argument }, '*');
+        window.postMessage('last', '*');
+        await last;
+      }, forged);
+      assert.deepEqual(await calls(tab), []);
+
+      // The page-world script was listening all along.
+      f.host.presentCard(9);
+      await waitForCalls(tab, 1);
+      await sleep(300);
+      assert.deepEqual(await calls(tab), [['CardReaded', 9]]);
     });
 
     test('the popup allows an origin with one click and revokes it with another', async () => {
