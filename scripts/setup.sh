@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs everything the build, the tests, the demo and the release package need.
-# Idempotent: when every package is present it only checks and returns.
+# Idempotent: when every package is present it only checks and returns. Stops at the first
+# step that fails, saying which and what to do, and exits non-zero.
 set -uo pipefail
+stop() { echo "setup: $*" >&2; exit 1; }
 
 PACKAGES=(
   cmake make ninja-build
@@ -23,23 +25,34 @@ for p in "${PACKAGES[@]}"; do
   fi
 done
 
-# The browser tests need Node.js 20 or newer (playwright-core); Debian 12's is 18.
-if ! node -e 'process.exit(Number(process.versions.node.split(".")[0]) >= 20 ? 0 : 1)' 2>/dev/null; then
-  echo "setup: Node.js 20 or newer is needed for the extension's build and tests (node --version)" >&2
+# The extension's build and the browser tests need Node.js 20 or newer (playwright-core);
+# Debian 12's own package is 18.
+if ! command -v node >/dev/null; then
+  stop "Node.js 20 or newer is needed (the extension's build and its tests) and there is no 'node' on PATH; install it (for example from NodeSource's Debian packages) and run the command again"
 fi
+if ! node -e 'process.exit(Number(process.versions.node.split(".")[0]) >= 20 ? 0 : 1)'; then
+  stop "Node.js 20 or newer is needed (the extension's build and its tests); this is $(node --version)"
+fi
+npm_ci() {
+  bash "$(dirname "$0")/npm-ci.sh" "$(cd "$(dirname "$0")/.." && pwd)/tests/browser" ||
+    stop "npm ci of tests/browser failed (the browser drivers and Prettier, pinned in its package-lock.json)"
+}
 
 if [ ${#missing[@]} -eq 0 ]; then
-  bash "$(dirname "$0")/npm-ci.sh" "$(cd "$(dirname "$0")/.." && pwd)/tests/browser"
+  npm_ci
   exit 0
 fi
 
 echo "setup: installing ${missing[*]}"
 SUDO=""
-if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+if [ "$(id -u)" -ne 0 ]; then
+  command -v sudo >/dev/null || stop "installing packages needs root: run as root, or install sudo"
+  SUDO="sudo"
+fi
 export DEBIAN_FRONTEND=noninteractive
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  $SUDO dpkg --add-architecture i386
+  $SUDO dpkg --add-architecture i386 || stop "could not add the i386 architecture (dpkg --add-architecture i386), which 32-bit Wine needs"
 fi
 
 # 'apt-get update' exits non-zero when one index (often the i386 security one) fails
@@ -54,10 +67,7 @@ if ! install "${missing[@]}"; then
   echo "setup: plain install failed; applying the apt fallback (security suite pinned to priority 100)"
   pin=/etc/apt/preferences.d/zz-security-low-priority
   printf 'Package: *\nPin: release l=Debian-Security\nPin-Priority: 100\n' | $SUDO tee "$pin" >/dev/null
-  if ! install "${missing[@]}"; then
-    echo "setup: install failed even with the fallback" >&2
-    exit 1
-  fi
+  install "${missing[@]}" || stop "apt-get install failed even with the fallback; the packages were: ${missing[*]}"
 fi
-bash "$(dirname "$0")/npm-ci.sh" "$(cd "$(dirname "$0")/.." && pwd)/tests/browser"
+npm_ci
 echo "setup: done"
