@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Usage: build-msi.sh <x64|x86|user> <version> <tarvx-host.exe> <32-bit npTARVX.dll>
-#                     <64-bit npTARVX.dll, or - for x86> <out.msi>
-# Builds one of the card reader's installers (tarvx.wxs) with wixl: the host, the host
+# Usage: build-msi.sh <x64|x86|user> <version> <tarvx-host.exe> <tarvx-diag.exe>
+#                     <32-bit npTARVX.dll> <64-bit npTARVX.dll, or - for x86> <out.msi>
+# Builds one of the card reader's installers (tarvx.wxs) with wixl: the host, the
+# diagnostics program (of the host's width), the host
 # manifests and the registry keys written by extension/bridge-names.mjs from the
 # project's one list of names, and the plug-ins, staged in one folder because wixl reads
 # sources relative to the .wxs file.
 set -euo pipefail
-variant="$1"; version="$2"; host="$3"; plugin32="$4"; plugin64="$5"; out="$(realpath -m "$6")"
+variant="$1"; version="$2"; host="$3"; diag="$4"; plugin32="$5"; plugin64="$6"; out="$(realpath -m "$7")"
 here="$(cd "$(dirname "$0")" && pwd)"
 
 case "$variant" in
@@ -19,6 +20,7 @@ if ! [[ "$version" =~ ^([0-9]+)\.([0-9]+)\.([0-9]+)(\.[0-9]+)?$ ]]; then
 fi
 next="${BASH_REMATCH[1]}.${BASH_REMATCH[2]}.$((BASH_REMATCH[3] + 1))"
 [ -f "$host" ] || { echo "build-msi: $host is missing; build tarvx-host first" >&2; exit 1; }
+[ -f "$diag" ] || { echo "build-msi: $diag is missing; build tarvx-diag first" >&2; exit 1; }
 [ -f "$plugin32" ] || { echo "build-msi: $plugin32 is missing; build the 32-bit npTARVX first" >&2; exit 1; }
 if [ "$variant" != x86 ] && [ ! -f "$plugin64" ]; then
   echo "build-msi: $plugin64 is missing; build the 64-bit npTARVX first" >&2; exit 1
@@ -29,6 +31,7 @@ trap 'rm -rf "$stage"' EXIT
 cp "$here/tarvx.wxs" "$stage/"
 node "$here/../extension/bridge-names.mjs" --installer "$stage"
 cp "$host" "$stage/$(sed -n 's/^HostExe=//p' "$stage/wix-defines.txt")"
+cp "$diag" "$stage/tarvx-diag.exe"
 mkdir "$stage/plugin32" "$stage/plugin64"
 cp "$plugin32" "$stage/plugin32/npTARVX.dll"
 [ "$variant" = x86 ] || cp "$plugin64" "$stage/plugin64/npTARVX.dll"

@@ -30,6 +30,8 @@ cp "$root/examples/card-reader.html" "$stage/"
 cp "${msis[@]}" "$stage/"
 cp "$root"/install/*.reg "$stage/"
 cp "$root/docs/INSTALL.md" "$stage/INSTALL.md"
+# What the guide links to, beside it as in docs/.
+cp "$root/docs/TRACE.md" "$stage/TRACE.md"
 # The same guide for Notepad on older Windows, which shows LF-only text on one line.
 sed 's/\r*$/\r/' "$root/docs/INSTALL.md" > "$stage/INSTALL.txt"
 

@@ -1,5 +1,5 @@
 // Usage: node msi_tables_test.mjs <msi> <x64|x86|user> <version> <tarvx-host.exe>
-//                                  <32-bit npTARVX.dll> <64-bit npTARVX.dll or ->
+//                                  <tarvx-diag.exe> <32-bit npTARVX.dll> <64-bit npTARVX.dll or ->
 // Reads the installer's tables with msiinfo (and its files with msiextract) and checks
 // what Windows Installer will do with it: the files, the registry rows in the right hive
 // and view, the upgrade code and version, the upgrade rows, the launch conditions, the
@@ -12,7 +12,7 @@ import { join } from 'node:path';
 import { HOST_NAME, WINDOWS_BROWSERS, extensionIds } from '../../extension/names.mjs';
 import { Checks } from '../support/checks.mjs';
 
-const [msi, variant, version, hostExe, plugin32, plugin64] = process.argv.slice(2);
+const [msi, variant, version, hostExe, diagExe, plugin32, plugin64] = process.argv.slice(2);
 const UPGRADE_CODES = {
   machine: '{B5F37A0D-3BCB-4373-8887-07DD4A09CCA8}',
   user: '{CC29F975-3E33-40A5-A5E5-3099E7CB0E8B}',
@@ -60,12 +60,13 @@ checks.done('product properties and summary');
 
 // Files: exactly the host, as built, and the two manifests in the bridge's folder; the
 // 32-bit plug-in in the plug-in's folder and the 64-bit one in its x64 folder (not in the
-// package for 32-bit Windows). Each file as built.
+// package for 32-bit Windows); tarvx-diag.exe in the vendor folder. Each file as built.
 const files = table('File');
 const components = Object.fromEntries(table('Component').map((r) => [r.Component, r]));
 const chromiumFile = `${HOST_NAME}.chromium.json`;
 const firefoxFile = `${HOST_NAME}.firefox.json`;
 const expectedFiles = [
+  { name: 'tarvx-diag.exe', directory: 'VendorFolder', built: diagExe },
   { name: 'tarvx-host.exe', directory: 'INSTALLDIR', built: hostExe },
   { name: chromiumFile, directory: 'INSTALLDIR' },
   { name: firefoxFile, directory: 'INSTALLDIR' },

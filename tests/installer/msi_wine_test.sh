@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Usage: msi_wine_test.sh <source-dir> <x64|x86|user> <msi> <version> <work-dir> <wine-exec>
-#                         <install|refused> <tarvx-host.exe> <32-bit npTARVX.dll>
-#                         <64-bit npTARVX.dll|-> <bin-dir|->
+#                         <install|refused> <tarvx-host.exe> <tarvx-diag.exe>
+#                         <32-bit npTARVX.dll> <64-bit npTARVX.dll|-> <bin-dir|->
 # The installer under Wine's msiexec, silent (/qn), through <wine-exec> (scripts/wine-exec.sh
 # or scripts/wine64-exec.sh, inside scripts/with-wine.sh). <bin-dir> holds tarvx-diag.exe,
 # nphost.exe and the simulated reader of <wine-exec>'s width ("-": none).
-#   install  Both features by default: the host, manifests and plug-ins installed as built,
+#   install  Both features by default: the host, manifests and plug-ins installed as built
+#            (and tarvx-diag.exe in the vendor folder, with either feature),
 #            the browsers' keys and the plug-in's MozillaPlugins keys in the hive and views
 #            of the package; tarvx-diag --bridge content; the installed plug-in of this
 #            width, found through its registry entry's Path, loaded in nphost and handing a
@@ -20,7 +21,7 @@
 #   refused  the package refuses to install (its launch condition) and writes nothing.
 set -u
 root="$1"; variant="$2"; msi="$3"; version="$4"; work="$5"; W="$6"; mode="$7"
-host="$8"; plugin32="$9"; plugin64="${10}"; bin="${11}"
+host="$8"; diag="$9"; plugin32="${10}"; plugin64="${11}"; bin="${12}"
 # shellcheck source=tests/support/checks.sh
 . "$root/tests/support/checks.sh"
 indent() { sed 's/^/  /'; }
@@ -93,8 +94,14 @@ installed_as() {  # <version> <when>: Windows Installer knows this one installat
   [ "$(installations)" = "$product $1" ] || fail "$2, Windows Installer lists: $(installations)"
 }
 
+# tarvx-diag.exe, in the vendor folder for either feature.
+check_diag_installed() {  # <when>
+  cmp -s "$vendor_unix/tarvx-diag.exe" "$diag" || fail "$1: $vendor\\tarvx-diag.exe is not the built tarvx-diag.exe"
+}
+
 check_bridge_installed() {  # <when>
   local dir="$installdir_unix"
+  check_diag_installed "$1"
   cmp -s "$dir/tarvx-host.exe" "$host" || fail "$1: $installdir\\tarvx-host.exe is not the built host"
   for family in chromium firefox; do
     [ -f "$dir/$host_name.$family.json" ] || fail "$1: $host_name.$family.json not installed"
@@ -118,6 +125,7 @@ check_bridge_absent() {  # <when>
 }
 
 check_plugin_installed() {  # <when>: each DLL as built, each key with its values, no other key of ours
+  check_diag_installed "$1"
   local entry view name file built expected
   for entry in "${registrations[@]}"; do
     IFS='|' read -r view name file built _ <<<"$entry"
@@ -267,9 +275,9 @@ check_done "$variant: ADDLOCAL=Bridge and ADDLOCAL=Plugin each install their fea
 # Upgrades, with packages built here from the same files: one older, one of this version
 # again (a new product code, as every build has).
 older="$work/older.msi"; again="$work/again.msi"
-bash "$root/installer/build-msi.sh" "$variant" 0.9.0 "$host" "$plugin32" "$plugin64" "$older" 2>/dev/null ||
+bash "$root/installer/build-msi.sh" "$variant" 0.9.0 "$host" "$diag" "$plugin32" "$plugin64" "$older" 2>/dev/null ||
   fail "could not build $older"
-bash "$root/installer/build-msi.sh" "$variant" "$version" "$host" "$plugin32" "$plugin64" "$again" 2>/dev/null ||
+bash "$root/installer/build-msi.sh" "$variant" "$version" "$host" "$diag" "$plugin32" "$plugin64" "$again" 2>/dev/null ||
   fail "could not build $again"
 succeeds "installing 0.9.0" /i "$older"
 installed_as "0.9.0" "after installing 0.9.0"

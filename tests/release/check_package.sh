@@ -18,11 +18,12 @@ if ! unzip -tq "$zip" >/dev/null; then
 fi
 
 version="$(sed -n 's/^CMAKE_PROJECT_VERSION:[A-Z]*=//p' "$build/CMakeCache.txt")"
-# The installers: <name in the package>|<built file>|<variant>|<host packed in it>|<64-bit plug-in or ->
+# The installers: <name in the package>|<built file>|<variant>|<host packed in it>|<tarvx-diag packed in it>|<64-bit plug-in or ->
 host32="$build/bin/tarvx-host.exe"; plugin32="$build/bin/npTARVX.dll"; plugin64="$build/x64/bin/npTARVX.dll"
-msis=("tarvx-reader-$version-x64.msi|$build/x64/installer/tarvx-reader-$version-x64.msi|x64|$build/x64/bin/tarvx-host.exe|$plugin64"
-      "tarvx-reader-$version-x86.msi|$build/installer/tarvx-reader-$version-x86.msi|x86|$host32|-"
-      "tarvx-reader-$version-user.msi|$build/x64/installer/tarvx-reader-$version-user.msi|user|$host32|$plugin64")
+diag32="$build/bin/tarvx-diag.exe"; host64="$build/x64/bin/tarvx-host.exe"; diag64="$build/x64/bin/tarvx-diag.exe"
+msis=("tarvx-reader-$version-x64.msi|$build/x64/installer/tarvx-reader-$version-x64.msi|x64|$host64|$diag64|$plugin64"
+      "tarvx-reader-$version-x86.msi|$build/installer/tarvx-reader-$version-x86.msi|x86|$host32|$diag32|-"
+      "tarvx-reader-$version-user.msi|$build/x64/installer/tarvx-reader-$version-user.msi|user|$host32|$diag32|$plugin64")
 
 # --- The extension's entries ---
 ext_version="$(node -p "require('$root/extension/manifest.json').version")"
@@ -34,7 +35,7 @@ extension_entries() {
 }
 # --- end of the extension's entries ---
 
-expected="$( { printf '%s\n' npTARVX.dll x64/npTARVX.dll tarvx-diag.exe card-reader.html INSTALL.md INSTALL.txt
+expected="$( { printf '%s\n' npTARVX.dll x64/npTARVX.dll tarvx-diag.exe card-reader.html INSTALL.md INSTALL.txt TRACE.md
                for msi in "${msis[@]}"; do echo "${msi%%|*}"; done
                for reg in "$root"/install/*.reg; do basename "$reg"; done
                extension_entries; } | sort)"
@@ -56,7 +57,7 @@ same() {  # <packaged name> <original>
 }
 copies=("npTARVX.dll|$build/bin/npTARVX.dll" "x64/npTARVX.dll|$build/x64/bin/npTARVX.dll"
         "tarvx-diag.exe|$build/bin/tarvx-diag.exe" "card-reader.html|$root/examples/card-reader.html"
-        "INSTALL.md|$root/docs/INSTALL.md")
+        "INSTALL.md|$root/docs/INSTALL.md" "TRACE.md|$root/docs/TRACE.md")
 plan ${#copies[@]}
 for entry in "${copies[@]}"; do
   same "${entry%%|*}" "${entry#*|}"
@@ -65,10 +66,10 @@ done
 
 plan ${#msis[@]}
 for entry in "${msis[@]}"; do
-  IFS='|' read -r name built variant host p64 <<<"$entry"
+  IFS='|' read -r name built variant host diag p64 <<<"$entry"
   same "$name" "$built"
   if [ -f "$out/$name" ]; then
-    node "$root/tests/installer/msi_tables_test.mjs" "$out/$name" "$variant" "$version" "$host" "$plugin32" "$p64" \
+    node "$root/tests/installer/msi_tables_test.mjs" "$out/$name" "$variant" "$version" "$host" "$diag" "$plugin32" "$p64" \
       >/dev/null ||
       fail "$name: its tables are not what the installer tests expect (node tests/installer/msi_tables_test.mjs)"
   fi
@@ -130,4 +131,17 @@ else
   fail "INSTALL.txt is not in the package"
 fi
 check_done "INSTALL.txt is INSTALL.md with CR LF"
+
+# Every relative link of every document in the package leads to a file in the package.
+mapfile -t documents < <(cd "$out" && find . -name '*.md' | sed 's|^\./||' | sort)
+plan ${#documents[@]}
+for document in "${documents[@]}"; do
+  links=0
+  while IFS= read -r target; do
+    links=$((links + 1))
+    [ -f "$(dirname "$out/$document")/$target" ] || fail "$document links to $target, which the package does not hold"
+  done < <(grep -o '\]([^)]*)' "$out/$document" | sed 's/^](//; s/)$//; s/#.*$//' |
+             grep -Ev '^(https?:|mailto:|$)' || true)
+  check_done "$document: $links relative links, each to a file in the package"
+done
 checks_end

@@ -16,6 +16,17 @@ else
 fi
 check_done "the package as the release makes it"
 
+# The link check catches a guide whose linked document is missing from the package.
+plan 1
+cut="$work/npTARVX-package-test-cut.zip"
+cp "$zip" "$cut" && zip -q -d "$cut" TRACE.md
+out="$(bash "$root/tests/release/check_package.sh" "$root" "$build" "$cut")"
+if [ $? -eq 0 ] || ! grep -qF "INSTALL.md links to TRACE.md, which the package does not hold" <<<"$out"; then
+  fail "the package's check let a guide link to a missing document:"; echo "$out"
+fi
+rm -f "$cut"
+check_done "the package's check catches a link to a document it lacks"
+
 # The extension's checks against the faults they exist to catch: each row spoils one thing
 # in a copy of the unpacked package, and the check must fail naming it.
 ext_version="$(node -p "require('$root/extension/manifest.json').version")"

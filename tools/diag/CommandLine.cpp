@@ -115,7 +115,7 @@ const char* UsageText() {
          "        When listening ends by itself, the reason is printed with its Windows\n"
          "        error code: the reader could not be opened, its report length could\n"
          "        not be read or is refused, reading failed (as when it is unplugged), or\n"
-         "        waiting for it failed (tools/diag/README.md lists the texts).\n"
+         "        waiting for it failed (INSTALL.md lists the texts).\n"
          "        --count N    stop after N reports\n"
          "        --seconds S  stop after S seconds\n"
          "  --decode HEX\n"
