@@ -8,7 +8,14 @@ import { existsSync, mkdirSync, readFileSync, writeFileSync } from 'node:fs';
 import { join } from 'node:path';
 import { parseArgs } from 'node:util';
 
-import { HOST_NAME, WINDOWS_BROWSERS, extensionIds, hostManifestText, installedManifestName } from './names.mjs';
+import {
+  HOST_NAME,
+  WINDOWS_BROWSERS,
+  chromiumIdsOf,
+  extensionIds,
+  hostManifestText,
+  installedManifestName,
+} from './names.mjs';
 
 export const HOST_EXE = 'tarvx-host.exe';
 
@@ -46,9 +53,16 @@ struct WindowsBrowser {
 
 constexpr const char* kHostName = ${cString(HOST_NAME)};
 constexpr const char* kHostExe = ${cString(HOST_EXE)};
+// The id the manifest's key gives the extension (unpacked, and packed for your own server).
 constexpr const char* kChromiumExtensionId = ${cString(ids.chromium)};
 constexpr const char* kFirefoxExtensionId = ${cString(ids.firefox)};
-constexpr const char* kChromiumOrigin = ${cString(`chrome-extension://${ids.chromium}/`)};
+// Every id our extension can have in Chrome or Edge (the key's, then the stores'), as the
+// origins a host manifest must allow.
+constexpr const char* kChromiumOrigins[] = {
+${chromiumIdsOf(ids)
+  .map((id) => `    ${cString(`chrome-extension://${id}/`)},`)
+  .join('\n')}
+};
 constexpr WindowsBrowser kWindowsBrowsers[] = {
 ${browsers.join('\n')}
 };

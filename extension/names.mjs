@@ -1,6 +1,6 @@
 // The bridge's names in one place: the native messaging host's name, the extension's ids
-// (Chromium's derived from the manifest's key, Firefox's add-on id) and the host manifest
-// each browser family reads. build.mjs, the installer (installer/) and tarvx-diag's
+// (Chromium's derived from the manifest's key, the stores' from store-ids.json, Firefox's
+// add-on id) and the host manifest each browser family reads. build.mjs, the installer (installer/) and tarvx-diag's
 // generated header (bridge-names.mjs) all take them from here, so they cannot drift.
 import { createHash } from 'node:crypto';
 import { readFileSync } from 'node:fs';
@@ -36,16 +36,62 @@ export function chromiumIdOf(key) {
   return [...hex].map((d) => String.fromCharCode(97 + parseInt(d, 16))).join('');
 }
 
-export function extensionIds(manifest = readSourceManifest()) {
-  return { chromium: chromiumIdOf(manifest.key), firefox: manifest.browser_specific_settings.gecko.id };
+const CHROMIUM_ID = /^[a-p]{32}$/;
+
+// The ids the stores give the extension (store-ids.json), filled in when it is first
+// published there; an empty string until then, never a guess.
+export function parseStoreIds(text) {
+  const stores = JSON.parse(text);
+  const known = ['chromeWebStore', 'edgeAddOns'];
+  for (const name of Object.keys(stores)) {
+    if (!known.includes(name)) throw new Error(`store-ids.json: unknown entry ${JSON.stringify(name)}`);
+  }
+  for (const store of known) {
+    const id = stores[store];
+    if (typeof id !== 'string' || (id !== '' && !CHROMIUM_ID.test(id))) {
+      throw new Error(
+        `store-ids.json: ${store} is ${JSON.stringify(id)}, not an extension id (32 letters a to p) or ""`,
+      );
+    }
+  }
+  return { chromeWebStore: stores.chromeWebStore, edgeAddOns: stores.edgeAddOns };
 }
 
-// The host manifest for 'chromium' (Chrome, Edge) or 'firefox', starting the host at `path`.
+export function readStoreIds() {
+  return parseStoreIds(readFileSync(join(source, 'store-ids.json'), 'utf8'));
+}
+
+// The extension's identities, one per way it reaches a browser:
+//   chromium        the id its manifest key gives it: unpacked, and packed for your own server
+//   chromeWebStore  from the Chrome Web Store ("" until published there)
+//   edgeAddOns      from Edge Add-ons ("" until published there)
+//   firefox         its add-on id, the same from AMO and from your own server
+export function extensionIds(manifest = readSourceManifest(), stores = readStoreIds()) {
+  return {
+    chromium: chromiumIdOf(manifest.key),
+    chromeWebStore: stores.chromeWebStore,
+    edgeAddOns: stores.edgeAddOns,
+    firefox: manifest.browser_specific_settings.gecko.id,
+  };
+}
+
+// The ids an extension of ours can have in a browser: 'Chrome' or 'Edge', or every
+// Chromium-family one when no browser is named. The key's id first; no empty entries.
+export function chromiumIdsOf(ids, browser) {
+  const stores = { Chrome: [ids.chromeWebStore], Edge: [ids.edgeAddOns] }[browser] ?? [
+    ids.chromeWebStore,
+    ids.edgeAddOns,
+  ];
+  return [...new Set([ids.chromium, ...stores].filter((id) => id))];
+}
+
+// The host manifest for 'chromium' (Chrome, Edge) or 'firefox', starting the host at `path`:
+// it allows every id our extension can have in that family.
 export function hostManifest(browser, path, ids = extensionIds()) {
   const allowed =
     browser === 'firefox'
       ? { allowed_extensions: [ids.firefox] }
-      : { allowed_origins: [`chrome-extension://${ids.chromium}/`] };
+      : { allowed_origins: chromiumIdsOf(ids).map((id) => `chrome-extension://${id}/`) };
   return { name: HOST_NAME, description: HOST_DESCRIPTION, path, type: 'stdio', ...allowed };
 }
 

@@ -1,7 +1,9 @@
 // The administrator's allow-list (the extension's managed storage, `allowedOrigins`) in each
 // form a browser reads its policies from. build.mjs writes them as the release's templates;
 // the browser tests write the Linux forms with their own origins. Both go through here so
-// that the ids and key paths in the templates are the ones the tests exercised.
+// that the ids and key paths in the templates are the ones the tests exercised. Each
+// browser's template names every id our extension can have in that browser (names.mjs).
+import { chromiumIdsOf } from './names.mjs';
 
 /** The origin the templates carry until an administrator puts the real ones in. */
 export const EXAMPLE_ORIGINS = ['https://shop.example'];
@@ -13,9 +15,10 @@ const REGISTRY_ROOTS = {
 
 const settings = (origins) => ({ allowedOrigins: [...origins] });
 
-/** Chromium on Linux: a file in /etc/chromium/policies/managed/. */
+/** Chromium on Linux: a file in /etc/chromium/policies/managed/ (the ids Chrome knows). */
 export function chromiumLinuxPolicy(ids, origins) {
-  return { '3rdparty': { extensions: { [ids.chromium]: settings(origins) } } };
+  const extensions = Object.fromEntries(chromiumIdsOf(ids, 'Chrome').map((id) => [id, settings(origins)]));
+  return { '3rdparty': { extensions } };
 }
 
 /** Firefox: the part of policies.json that gives the add-on its managed storage. */
@@ -32,27 +35,27 @@ function policyKey(browser, id) {
   return `${REGISTRY_ROOTS[browser]}\\3rdparty\\extensions\\${id}\\policy`;
 }
 
-/** Chrome and Edge on Windows: a .reg file for regedit, with Windows line ends. */
-export function chromeEdgeRegistry(ids, origins) {
+/** Chrome or Edge on Windows: a .reg file for regedit, with Windows line ends. */
+export function browserRegistry(browser, ids, origins) {
   const lines = ['Windows Registry Editor Version 5.00', ''];
-  lines.push('; The card reader extension: origins whose pages get cards without asking the user.');
+  lines.push(`; The card reader extension in ${browser}: origins whose pages get cards without asking the user.`);
   lines.push('; Replace the origins below with your own (scheme, host and port), one value each.');
-  for (const browser of Object.keys(REGISTRY_ROOTS)) {
-    lines.push('', `; ${browser}`);
+  for (const id of chromiumIdsOf(ids, browser)) {
+    lines.push('');
     // The list's key is deleted first so that origins left from an earlier list go.
-    lines.push(`[-${policyKey(browser, ids.chromium)}\\allowedOrigins]`);
-    lines.push(`[${policyKey(browser, ids.chromium)}\\allowedOrigins]`);
+    lines.push(`[-${policyKey(browser, id)}\\allowedOrigins]`);
+    lines.push(`[${policyKey(browser, id)}\\allowedOrigins]`);
     origins.forEach((origin, i) => lines.push(`"${i + 1}"=${regString(origin)}`));
   }
   return crlf(lines);
 }
 
-/** Undoes chromeEdgeRegistry: the extension's whole policy key, for both browsers. */
-export function chromeEdgeRegistryRemoval(ids) {
+/** Undoes browserRegistry: the extension's whole policy key in that browser. */
+export function browserRegistryRemoval(browser, ids) {
   const lines = ['Windows Registry Editor Version 5.00', ''];
-  lines.push("; Removes the card reader extension's policy (its allowed origins) from Chrome and Edge.");
-  for (const browser of Object.keys(REGISTRY_ROOTS)) {
-    lines.push(`[-${REGISTRY_ROOTS[browser]}\\3rdparty\\extensions\\${ids.chromium}]`);
+  lines.push(`; Removes the card reader extension's policy (its allowed origins) from ${browser}.`);
+  for (const id of chromiumIdsOf(ids, browser)) {
+    lines.push(`[-${REGISTRY_ROOTS[browser]}\\3rdparty\\extensions\\${id}]`);
   }
   return crlf(lines);
 }
@@ -61,8 +64,10 @@ export function chromeEdgeRegistryRemoval(ids) {
 export function policyTemplates(ids, origins = EXAMPLE_ORIGINS) {
   const json = (value) => `${JSON.stringify(value, null, 2)}\n`;
   return {
-    'chrome-edge-allowed-origins.reg': chromeEdgeRegistry(ids, origins),
-    'chrome-edge-remove-allowed-origins.reg': chromeEdgeRegistryRemoval(ids),
+    'chrome-allowed-origins.reg': browserRegistry('Chrome', ids, origins),
+    'chrome-remove-allowed-origins.reg': browserRegistryRemoval('Chrome', ids),
+    'edge-allowed-origins.reg': browserRegistry('Edge', ids, origins),
+    'edge-remove-allowed-origins.reg': browserRegistryRemoval('Edge', ids),
     'firefox-policies.json': json(firefoxPolicies(ids, origins)),
     'chromium-linux-policy.json': json(chromiumLinuxPolicy(ids, origins)),
   };

@@ -7,6 +7,7 @@
 #include <sstream>
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "tests/diag/FakeMachineProbe.h"
 #include "tools/diag/BridgeCheck.h"
@@ -29,7 +30,17 @@ std::string Manifest(const std::string& name, const std::string& path, const std
   return "{\"name\": \"" + name + "\", \"description\": \"x\", \"path\": \"" + path + "\", \"type\": \"" + type +
          "\", " + allowed + "}";
 }
-std::string ChromiumAllowed() { return "\"allowed_origins\": [\"" + std::string(BridgeNames::kChromiumOrigin) + "\"]"; }
+const std::string kKeyOrigin = BridgeNames::kChromiumOrigins[0];
+std::string OriginList(const std::vector<std::string>& origins) {
+  std::string list;
+  for (const std::string& origin : origins) list += (list.empty() ? "\"" : ", \"") + origin + "\"";
+  return "\"allowed_origins\": [" + list + "]";
+}
+// Every origin of ours, as the installed manifest lists them, after any `others`.
+std::string ChromiumAllowed(std::vector<std::string> others = {}) {
+  for (const char* origin : BridgeNames::kChromiumOrigins) others.emplace_back(origin);
+  return OriginList(others);
+}
 std::string FirefoxAllowed() {
   return "\"allowed_extensions\": [\"" + std::string(BridgeNames::kFirefoxExtensionId) + "\"]";
 }
@@ -54,9 +65,7 @@ TEST(HostManifestCheck, SoundManifestsPassAndNameTheProgram) {
        ManifestFamily::Chromium},
       {"\xEF\xBB\xBF" + Good(ManifestFamily::Firefox), ManifestFamily::Firefox},
       // Other extensions allowed beside ours.
-      {Manifest(
-           BridgeNames::kHostName, "tarvx-host.exe",
-           "\"allowed_origins\": [\"chrome-extension://abc/\", \"" + std::string(BridgeNames::kChromiumOrigin) + "\"]"),
+      {Manifest(BridgeNames::kHostName, "tarvx-host.exe", ChromiumAllowed({"chrome-extension://abc/"})),
        ManifestFamily::Chromium},
   };
   for (const Case& c : cases) {
@@ -95,7 +104,7 @@ TEST(HostManifestCheck, BrokenManifestsSayWhatIsWrong) {
       {"absolute path elsewhere", Manifest(host, "D:\\\\tarvx-host.exe", ChromiumAllowed()), ManifestFamily::Chromium,
        "does not exist: D:\\tarvx-host.exe"},
       {"another extension", Manifest(host, "tarvx-host.exe", "\"allowed_origins\": [\"chrome-extension://abc/\"]"),
-       ManifestFamily::Chromium, "lacks \"" + std::string(BridgeNames::kChromiumOrigin) + "\""},
+       ManifestFamily::Chromium, "lacks \"" + kKeyOrigin + "\""},
       {"origin without the slash",
        Manifest(host, "tarvx-host.exe",
                 "\"allowed_origins\": [\"chrome-extension://" + std::string(BridgeNames::kChromiumExtensionId) + "\"]"),
@@ -115,6 +124,36 @@ TEST(HostManifestCheck, BrokenManifestsSayWhatIsWrong) {
     for (const ManifestProblem& problem : check.problems) all += problem.what + "\n";
     EXPECT_THAT(all, HasSubstr(c.problemMentions)) << c.why;
     for (const ManifestProblem& problem : check.problems) EXPECT_FALSE(problem.fix.empty()) << c.why;
+  }
+}
+
+// Once the extension is in a store, that store's id must be allowed too: the browser
+// starts the host only for the ids the manifest lists.
+TEST(HostManifestCheck, EveryIdOfOursMustBeAllowed) {
+  const std::string store = "chrome-extension://ponmlkjihgfedcbaponmlkjihgfedcba/";
+  const std::vector<std::string> ours = {kKeyOrigin, store};
+  struct Case {
+    std::vector<std::string> allowed;
+    std::string problemMentions;  // empty: no problem
+  };
+  const Case cases[] = {
+      {{kKeyOrigin, store}, ""},
+      {{store, "chrome-extension://abc/", kKeyOrigin}, ""},
+      {{kKeyOrigin}, "lacks \"" + store + "\""},
+      {{store}, "lacks \"" + kKeyOrigin + "\""},
+      {{}, "lacks \"" + kKeyOrigin + "\", \"" + store + "\""},
+  };
+  for (const Case& c : cases) {
+    const std::string text = Manifest(BridgeNames::kHostName, "tarvx-host.exe", OriginList(c.allowed));
+    const ManifestCheck check =
+        CheckHostManifest(text, kDir + "m.json", ManifestFamily::Chromium, OnlyTheHostExists, ours);
+    std::string all;
+    for (const ManifestProblem& problem : check.problems) all += problem.what + "\n";
+    if (c.problemMentions.empty()) {
+      EXPECT_EQ(all, "") << text;
+    } else {
+      EXPECT_THAT(all, HasSubstr(c.problemMentions)) << text;
+    }
   }
 }
 

@@ -9,7 +9,7 @@ import { mkdtempSync, readFileSync, rmSync, statSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 
-import { HOST_NAME, WINDOWS_BROWSERS, extensionIds } from '../../extension/names.mjs';
+import { HOST_NAME, WINDOWS_BROWSERS, chromiumIdsOf, extensionIds } from '../../extension/names.mjs';
 import { Checks } from '../support/checks.mjs';
 
 const [msi, variant, version, hostExe, diagExe, plugin32, plugin64] = process.argv.slice(2);
@@ -260,7 +260,8 @@ for (const [name, component] of Object.entries(components)) {
 check(table('CustomAction').length === 0, 'the package has custom actions');
 checks.done('two features, each component in its own, no custom actions');
 
-// The installed manifests name our host and extension, and the host by a relative path.
+// The installed manifests name our host and every id of our extension, and the host by a
+// relative path.
 const out = mkdtempSync(join(tmpdir(), 'msi-files-'));
 try {
   execFileSync('msiextract', ['-C', out, msi], { encoding: 'utf8' });
@@ -272,7 +273,8 @@ try {
     check(m.name === HOST_NAME && m.type === 'stdio' && m.path === 'tarvx-host.exe', `manifest ${JSON.stringify(m)}`);
   }
   check(
-    JSON.stringify(chromium.allowed_origins) === JSON.stringify([`chrome-extension://${ids.chromium}/`]) &&
+    JSON.stringify(chromium.allowed_origins) ===
+      JSON.stringify(chromiumIdsOf(ids).map((id) => `chrome-extension://${id}/`)) &&
       chromium.allowed_extensions === undefined,
     `Chromium manifest's extensions ${JSON.stringify(chromium)}`,
   );

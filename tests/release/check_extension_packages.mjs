@@ -23,6 +23,10 @@ const chromiumId = [...createHash('sha256').update(Buffer.from(source.key, 'base
   .map((d) => String.fromCharCode(97 + parseInt(d, 16)))
   .join('');
 const geckoId = source.browser_specific_settings.gecko.id;
+// The stores' ids, as published (empty until then): each browser's template names its own.
+const stores = JSON.parse(readFileSync(join(root, 'extension/store-ids.json'), 'utf8'));
+const idsIn = { Chrome: [chromiumId, stores.chromeWebStore], Edge: [chromiumId, stores.edgeAddOns] };
+for (const browser of Object.keys(idsIn)) idsIn[browser] = idsIn[browser].filter((id) => id);
 const sourceFiles = readdirSync(join(root, 'extension/src'));
 const generated = ['manifest.json', 'pictures.js', 'status_idle.png', 'status_listening.png'];
 
@@ -99,8 +103,10 @@ else {
 // The templates: each file as the build wrote it, and the ids in the keys it writes.
 const policyDir = join(release, 'policies');
 const templates = [
-  'chrome-edge-allowed-origins.reg',
-  'chrome-edge-remove-allowed-origins.reg',
+  'chrome-allowed-origins.reg',
+  'chrome-remove-allowed-origins.reg',
+  'edge-allowed-origins.reg',
+  'edge-remove-allowed-origins.reg',
   'chromium-linux-policy.json',
   'firefox-policies.json',
 ];
@@ -116,18 +122,28 @@ for (const name of templates) {
 }
 const read = (name) => (existsSync(join(policyDir, name)) ? readFileSync(join(policyDir, name), 'utf8') : null);
 const linux = read('chromium-linux-policy.json');
-if (linux && !Array.isArray(JSON.parse(linux)['3rdparty']?.extensions?.[chromiumId]?.allowedOrigins)) {
-  fail(`chromium-linux-policy.json has no allowedOrigins list for ${chromiumId}`);
+for (const id of linux ? idsIn.Chrome : []) {
+  if (!Array.isArray(JSON.parse(linux)['3rdparty']?.extensions?.[id]?.allowedOrigins)) {
+    fail(`chromium-linux-policy.json has no allowedOrigins list for ${id}`);
+  }
 }
 const firefox = read('firefox-policies.json');
 if (firefox && !Array.isArray(JSON.parse(firefox).policies?.['3rdparty']?.Extensions?.[geckoId]?.allowedOrigins)) {
   fail(`firefox-policies.json has no allowedOrigins list for ${geckoId}`);
 }
-const reg = read('chrome-edge-allowed-origins.reg');
-if (reg) {
-  for (const root of ['Google\\Chrome', 'Microsoft\\Edge']) {
-    const key = `[HKEY_LOCAL_MACHINE\\SOFTWARE\\Policies\\${root}\\3rdparty\\extensions\\${chromiumId}\\policy\\allowedOrigins]`;
-    if (!reg.includes(key)) fail(`chrome-edge-allowed-origins.reg lacks ${key}`);
+for (const [browser, root] of [
+  ['Chrome', 'Google\\Chrome'],
+  ['Edge', 'Microsoft\\Edge'],
+]) {
+  const name = `${browser.toLowerCase()}-allowed-origins.reg`;
+  const reg = read(name);
+  if (!reg) continue;
+  const keys = [...reg.matchAll(/^\[(HKEY_[^\]]*\\allowedOrigins)\]\r?$/gm)].map((m) => m[1]);
+  const expected = idsIn[browser].map(
+    (id) => `HKEY_LOCAL_MACHINE\\SOFTWARE\\Policies\\${root}\\3rdparty\\extensions\\${id}\\policy\\allowedOrigins`,
+  );
+  if (!same([...new Set(keys)].sort(), [...expected].sort())) {
+    fail(`${name} writes ${keys.join(', ')}; expected the keys of ${idsIn[browser].join(', ')}`);
   }
 }
 for (const name of templates.filter((n) => n.endsWith('.reg'))) {

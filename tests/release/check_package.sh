@@ -30,7 +30,8 @@ ext_version="$(node -p "require('$root/extension/manifest.json').version")"
 extension_entries() {
   printf 'extension/%s\n' "tarvx-extension-chromium-$ext_version.zip" "tarvx-extension-firefox-$ext_version.zip" \
     chromium-update-manifest.xml
-  printf 'policies/%s\n' chrome-edge-allowed-origins.reg chrome-edge-remove-allowed-origins.reg \
+  printf 'policies/%s\n' chrome-allowed-origins.reg chrome-remove-allowed-origins.reg edge-allowed-origins.reg \
+    edge-remove-allowed-origins.reg \
     chromium-linux-policy.json firefox-policies.json
 }
 # --- end of the extension's entries ---

@@ -47,7 +47,7 @@ faults=(
   "another gecko id|firefox: gecko id other@example|in_zip \$unpacked/$firefox_zip set_field \"m.browser_specific_settings.gecko.id='other@example'\""
   "an older version|version 0.9|in_zip \$unpacked/$chromium_zip set_field \"m.version='0.9'\""
   "a policy for another id|chromium-linux-policy.json differs|sed -i s/dbmpofebjddfgkppjlaecahjlgmnjlhg/aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa/ \$unpacked/policies/chromium-linux-policy.json"
-  "a .reg with Unix line ends|is not a regedit file|sed -i 's/\r\$//' \$unpacked/policies/chrome-edge-allowed-origins.reg"
+  "a .reg with Unix line ends|is not a regedit file|sed -i 's/\r\$//' \$unpacked/policies/edge-allowed-origins.reg"
   "the update manifest missing|chromium-update-manifest.xml is missing|rm \$unpacked/extension/chromium-update-manifest.xml"
 )
 base="$(mktemp -d)"

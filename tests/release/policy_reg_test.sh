@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Usage: policy_reg_test.sh <policies-dir>   (inside scripts/with-wine.sh)
-# The release's Chrome and Edge policy template imported under Wine with regedit /S (what a
-# double-click does) and reg import: its allowed origin lands in each browser's 3rdparty
+# The release's Chrome and Edge policy templates imported under Wine with regedit /S (what a
+# double-click does) and reg import: the allowed origin lands in each browser's 3rdparty
 # key for the extension as list value "1", a list imported again replaces the earlier one
 # instead of adding to it, and the removal file takes the extension's key away. Uses the
 # 64-bit prefix where there is one (64-bit regedit writes the view Chrome and Edge read).
@@ -25,28 +25,26 @@ origins() {  # <browser key>: the list's values as name=data lines
     tr -d '\r' | sed -n 's/^ *\([^ ]*\) *REG_SZ *\(.*\)$/\1=\2/p'
 }
 
-# A clean start: nothing left from an earlier run.
-for browser in 'Google\Chrome' 'Microsoft\Edge'; do
-  "$wine_exec" reg delete "HKLM\SOFTWARE\Policies\$browser\3rdparty\extensions\$id" /f >/dev/null 2>&1
-done
-
-# An earlier list of two origins, as an administrator might have imported before.
-sed 's|^"1"=.*$|"1"="https://old.example"\r\n"2"="https://older.example"\r|' \
-  "$policies/chrome-edge-allowed-origins.reg" > "$work/earlier.reg"
+# Each browser's template with each tool: <file prefix>|<policy root under HKLM\SOFTWARE\Policies>
+browsers=('chrome|Google\Chrome' 'edge|Microsoft\Edge')
 tools=(regedit reg)
-plan ${#tools[@]}
-for tool in "${tools[@]}"; do
-  import "$work/earlier.reg" "$tool" >/dev/null 2>&1 || fail "$tool could not import the earlier list"
-  import "$policies/chrome-edge-allowed-origins.reg" "$tool" >/dev/null 2>&1 || fail "$tool could not import the template"
-  for browser in 'Google\Chrome' 'Microsoft\Edge'; do
+plan $((${#browsers[@]} * ${#tools[@]}))
+for entry in "${browsers[@]}"; do
+  IFS='|' read -r prefix browser <<<"$entry"
+  template="$policies/$prefix-allowed-origins.reg"
+  # A clean start: nothing left from an earlier run.
+  "$wine_exec" reg delete "HKLM\SOFTWARE\Policies\$browser\3rdparty\extensions\$id" /f >/dev/null 2>&1
+  # An earlier list of two origins, as an administrator might have imported before.
+  sed 's|^"1"=.*$|"1"="https://old.example"\r\n"2"="https://older.example"\r|' "$template" > "$work/earlier.reg"
+  for tool in "${tools[@]}"; do
+    import "$work/earlier.reg" "$tool" >/dev/null 2>&1 || fail "$tool could not import the earlier list"
+    import "$template" "$tool" >/dev/null 2>&1 || fail "$tool could not import $prefix-allowed-origins.reg"
     got="$(origins "$browser" | tr '\n' ' ')"
     [ "$got" = "1=https://shop.example " ] || fail "$browser via $tool: allowedOrigins is '$got', expected '1=https://shop.example '"
-  done
-  import "$policies/chrome-edge-remove-allowed-origins.reg" "$tool" >/dev/null 2>&1 || fail "$tool could not import the removal"
-  for browser in 'Google\Chrome' 'Microsoft\Edge'; do
+    import "$policies/$prefix-remove-allowed-origins.reg" "$tool" >/dev/null 2>&1 || fail "$tool could not import the removal"
     "$wine_exec" reg query "HKLM\\SOFTWARE\\Policies\\$browser\\3rdparty\\extensions\\$id" >/dev/null 2>&1 &&
       fail "$browser via $tool: the extension's policy key is still there after the removal"
+    check_done "$prefix-allowed-origins.reg via $tool: $browser's key written, replaced, removed"
   done
-  check_done "chrome-edge-allowed-origins.reg via $tool: Chrome and Edge keys written, replaced, removed"
 done
 checks_end

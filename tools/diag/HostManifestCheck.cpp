@@ -1,5 +1,7 @@
 #include "tools/diag/HostManifestCheck.h"
 
+#include <iterator>
+
 #include "tools/diag/JsonValue.h"
 
 namespace {
@@ -20,11 +22,18 @@ bool ListHolds(const JsonValue* list, const std::string& wanted) {
   return false;
 }
 
-void CheckExtension(const JsonValue& manifest, ManifestFamily family, std::vector<ManifestProblem>& problems) {
+void CheckExtension(const JsonValue& manifest, ManifestFamily family, const std::vector<std::string>& chromiumOrigins,
+                    std::vector<ManifestProblem>& problems) {
   if (family == ManifestFamily::Chromium) {
-    const std::string origin = BridgeNames::kChromiumOrigin;
-    if (ListHolds(manifest.Member("allowed_origins"), origin)) return;
-    std::string what = "it does not allow our extension: \"allowed_origins\" lacks \"" + origin + "\"";
+    // An extension from a store has the store's id: the browser starts the host for it only
+    // when the manifest allows that id too.
+    std::string missing;
+    for (const std::string& origin : chromiumOrigins) {
+      if (!ListHolds(manifest.Member("allowed_origins"), origin))
+        missing += (missing.empty() ? "\"" : ", \"") + origin + "\"";
+    }
+    if (missing.empty()) return;
+    std::string what = "it does not allow our extension: \"allowed_origins\" lacks " + missing;
     if (manifest.Member("allowed_extensions") != nullptr) what += " (this looks like the Firefox manifest)";
     problems.push_back({what, kReinstallAdvice});
     return;
@@ -38,6 +47,10 @@ void CheckExtension(const JsonValue& manifest, ManifestFamily family, std::vecto
 
 }  // namespace
 
+std::vector<std::string> OurChromiumOrigins() {
+  return {std::begin(BridgeNames::kChromiumOrigins), std::end(BridgeNames::kChromiumOrigins)};
+}
+
 std::string ResolveHostPath(const std::string& manifestPath, const std::string& hostPath) {
   if (IsAbsoluteWindowsPath(hostPath)) return hostPath;
   const std::size_t slash = manifestPath.find_last_of("\\/");
@@ -45,7 +58,8 @@ std::string ResolveHostPath(const std::string& manifestPath, const std::string& 
 }
 
 ManifestCheck CheckHostManifest(std::string_view text, const std::string& manifestPath, ManifestFamily family,
-                                const std::function<bool(const std::string&)>& isFile) {
+                                const std::function<bool(const std::string&)>& isFile,
+                                const std::vector<std::string>& chromiumOrigins) {
   ManifestCheck check;
   const JsonDocument document = ParseJson(text);
   if (!document.value) {
@@ -76,6 +90,6 @@ ManifestCheck CheckHostManifest(std::string_view text, const std::string& manife
       check.problems.push_back({"the program it starts does not exist: " + check.hostPath, kReinstallAdvice});
     }
   }
-  CheckExtension(manifest, family, check.problems);
+  CheckExtension(manifest, family, chromiumOrigins, check.problems);
   return check;
 }

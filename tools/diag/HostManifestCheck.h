@@ -23,11 +23,16 @@ struct ManifestCheck {
   std::string hostPath;                   // the program the manifest starts, resolved, when it names one
 };
 
+// The origins a Chrome/Edge host manifest must allow: every id our extension can have there.
+std::vector<std::string> OurChromiumOrigins();
+
 // `manifestPath` is the Windows path the registry gave (relative host paths are taken
-// from its folder); `isFile` says whether a Windows path names an existing file.
+// from its folder); `isFile` says whether a Windows path names an existing file;
+// `chromiumOrigins` what a Chrome/Edge manifest must allow, all of them.
 ManifestCheck CheckHostManifest(std::string_view text, const std::string& manifestPath,
                                 BridgeNames::ManifestFamily family,
-                                const std::function<bool(const std::string&)>& isFile);
+                                const std::function<bool(const std::string&)>& isFile,
+                                const std::vector<std::string>& chromiumOrigins = OurChromiumOrigins());
 
 // The host path as Windows resolves it for a browser: absolute as it is, relative from the
 // manifest's folder.

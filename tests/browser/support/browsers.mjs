@@ -7,6 +7,7 @@ import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { chromium } from 'playwright-core';
 import puppeteer from 'puppeteer-core';
+import { hostManifest } from '../../../extension/names.mjs';
 import { waitUntil } from './wait.mjs';
 
 export const BUILD_DIR = process.env.TARVX_BUILD_DIR ?? new URL('../../../build', import.meta.url).pathname;
@@ -17,17 +18,24 @@ const HOST_FILE = 'com.tarvo.usbicreader.json';
 const FIREFOX_UUID = '6f1c1c9e-3d2a-4b8e-9a57-1f0e2b7c4d11';
 const TIMEOUT = 15000;
 
-/** The build's host manifest for the browser, pointing at hostPath when given. */
-function writeHostManifest(browser, dir, hostPath) {
+/**
+ * The build's host manifest for the browser, pointing at hostPath when given; with hostIds,
+ * the manifest the project writes for those identities instead (names.mjs).
+ */
+function writeHostManifest(browser, dir, hostPath, hostIds) {
   mkdirSync(dir, { recursive: true });
-  const manifest = JSON.parse(readFileSync(join(EXTENSION_DIR, 'hosts', browser, HOST_FILE), 'utf8'));
+  const built = JSON.parse(readFileSync(join(EXTENSION_DIR, 'hosts', browser, HOST_FILE), 'utf8'));
+  const manifest = hostIds ? hostManifest(browser, built.path, hostIds) : built;
   if (hostPath) manifest.path = hostPath;
   writeFileSync(join(dir, HOST_FILE), JSON.stringify(manifest));
 }
 
 /**
  * @param {'chromium' | 'firefox'} name
- * @param {{env: object, hostPath?: string, publicPorts: number[]}} options
+ * @param {{env: object, hostPath?: string, publicPorts: number[], hostIds?: object,
+ *          chromiumExtension?: {dir: string, id: string}}} options
+ *   hostIds: the identities the host manifest allows (default: the build's manifest);
+ *   chromiumExtension: another unpacked extension for Chromium, with its id.
  */
 export async function launch(name, options) {
   const dir = mkdtempSync(join(tmpdir(), `tarvx-${name}-`));
@@ -40,10 +48,11 @@ export async function launch(name, options) {
   return session;
 }
 
-async function launchChromium(dir, { env, hostPath, publicPorts }) {
+async function launchChromium(dir, { env, hostPath, publicPorts, hostIds, chromiumExtension }) {
   const profile = join(dir, 'profile');
-  writeHostManifest('chromium', join(profile, 'NativeMessagingHosts'), hostPath);
-  const extension = join(EXTENSION_DIR, 'chromium');
+  writeHostManifest('chromium', join(profile, 'NativeMessagingHosts'), hostPath, hostIds);
+  const extension = chromiumExtension?.dir ?? join(EXTENSION_DIR, 'chromium');
+  const extensionId = chromiumExtension?.id ?? IDS.chromium;
   const context = await chromium.launchPersistentContext(profile, {
     executablePath: '/usr/bin/chromium',
     headless: true,
@@ -70,7 +79,7 @@ async function launchChromium(dir, { env, hostPath, publicPorts }) {
   });
   return {
     name: 'chromium',
-    extensionBase: `chrome-extension://${IDS.chromium}/`,
+    extensionBase: `chrome-extension://${extensionId}/`,
     async openTab(url) {
       const tab = wrap(await context.newPage());
       if (url) await tab.goto(url);

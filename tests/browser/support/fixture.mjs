@@ -17,9 +17,10 @@ import { startServer } from './server.mjs';
 export class Fixture {
   /**
    * @param {'chromium' | 'firefox'} browser
-   * @param {{host?: 'fake' | 'real'}} options
+   * @param {{host?: 'fake' | 'real', launchOptions?: object}} options
+   *   launchOptions: more for launch() (browsers.mjs), such as another extension
    */
-  static async start(browser, { host = 'fake' } = {}) {
+  static async start(browser, { host = 'fake', launchOptions = {} } = {}) {
     const f = new Fixture();
     f.dir = mkdtempSync(join(tmpdir(), 'tarvx-test-'));
     f.hostPath = host === 'real' ? REAL_HOST_PATH : process.env.TARVX_TEST_HOST;
@@ -30,6 +31,7 @@ export class Fixture {
       env: f.host.env,
       hostPath: f.hostPath,
       publicPorts: [f.allowed.port, f.other.port],
+      ...launchOptions,
     });
     return f;
   }
