@@ -10,7 +10,8 @@
 #            the browsers' keys and the plug-in's MozillaPlugins keys in the hive and views
 #            of the package; tarvx-diag --bridge content; the installed plug-in of this
 #            width, found through its registry entry's Path, loaded in nphost and handing a
-#            presented card to the page. A deleted plug-in restored by a repair. Then each
+#            presented card to the page. A deleted plug-in and a manifest edited by hand
+#            restored by a repair (REINSTALLMODE=amus, as /famus). Then each
 #            feature alone (ADDLOCAL): the other's files and keys absent; the plug-in added
 #            to the bridge's installation and removed again (REMOVE). Every uninstall
 #            leaves no file, folder, key or installation record, and another plug-in's
@@ -234,13 +235,18 @@ diagnose "after install" --bridge 0 "$host_name: ok"
 diagnose "after install" --plugin 0 "Path: $plugindir\\npTARVX.dll"
 load_installed_plugin "after install"
 
-# A repair puts back what was deleted.
+# A repair, as the guide and tarvx-diag give it, puts back what was deleted and what was
+# edited by hand (a host manifest "fixed" by an administrator).
+manifest_unix="$installdir_unix/$host_name.chromium.json"
+cp "$manifest_unix" "$work/manifest.installed"
 for entry in "${registrations[@]}"; do
   IFS='|' read -r _ _ file _ <<<"$entry"
   rm -f "$plugindir_unix/${file//\\//}"
 done
-succeeds "repair" /i "$msi" REINSTALL=ALL REINSTALLMODE=omus
+printf '{"name": "%s", "edited": "by hand"}' "$host_name" >"$manifest_unix"
+succeeds "repair" /i "$msi" REINSTALL=ALL REINSTALLMODE=amus
 check_plugin_installed "after deleting the plug-ins and repairing"
+cmp -s "$manifest_unix" "$work/manifest.installed" || fail "after repairing, the manifest edited by hand was not put back"
 
 succeeds "uninstall" /x "$msi"
 check_removed "after uninstall"
