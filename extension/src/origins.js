@@ -19,11 +19,13 @@ export function originOf(url) {
 /**
  * An origin as written in a policy or stored by the popup: exactly an origin, optionally
  * with one trailing slash; anything with a path, query, fragment or credentials is refused.
+ * So is a wildcard: URL parsing keeps `*` in a host, and the match pattern made from it
+ * (matchPatternOf) would put the page scripts on every subdomain.
  * @param {unknown} text
  * @returns {string | null}
  */
 export function parseOrigin(text) {
-  if (typeof text !== 'string') return null;
+  if (typeof text !== 'string' || text.includes('*')) return null;
   const origin = originOf(text);
   if (origin === null) return null;
   return text === origin || text === `${origin}/` ? origin : null;
