@@ -23,6 +23,15 @@ done
 
 stage="$(mktemp -d)"
 trap 'rm -rf "$stage"' EXIT
+
+# reproducible_zip <dir> <zip>: the folder's files, in byte order of their names, each with
+# one fixed time and no Unix owners (-X) or directory entries (-D): the same files give the
+# same zip, byte for byte, whenever and wherever it is made.
+reproducible_zip() {
+  local dir="$1" out="$2"
+  find "$dir" -type f -exec touch -h -d '2000-01-01 00:00:00 UTC' {} +
+  (cd "$dir" && find . -type f | sed 's|^\./||' | LC_ALL=C sort | TZ=UTC zip -q -X -D "$out" -@)
+}
 cp "${binaries[@]}" "$stage/"
 mkdir "$stage/x64"
 cp "$plugin64" "$stage/x64/"
@@ -42,14 +51,18 @@ for dir in chromium-store firefox policies self-hosted; do
 done
 ext_version="$(node -p "require('$extension/firefox/manifest.json').version")"
 mkdir "$stage/extension" "$stage/policies"
-# Each store takes a zip with the manifest at its top.
-(cd "$extension/chromium-store" && zip -q -X -D -r "$stage/extension/tarvx-extension-chromium-$ext_version.zip" -- *)
-(cd "$extension/firefox" && zip -q -X -D -r "$stage/extension/tarvx-extension-firefox-$ext_version.zip" -- *)
+# Each store takes a zip with the manifest at its top (made from copies: the build's folders
+# keep their own times).
+for store in chromium-store:chromium firefox:firefox; do
+  copy="$stage/.${store%%:*}"
+  cp -r "$extension/${store%%:*}" "$copy"
+  reproducible_zip "$copy" "$stage/extension/tarvx-extension-${store##*:}-$ext_version.zip"
+  rm -rf "$copy"
+done
 cp "$extension/self-hosted/chromium-update-manifest.xml" "$stage/extension/"
 cp "$extension"/policies/* "$stage/policies/"
 # --- end of the extension's block ---
 
 mkdir -p "$(dirname "$zip")"
 rm -f "$zip"
-# -X: no Unix owners or extra times; -D: no directory entries (x64/ only as a path).
-(cd "$stage" && zip -q -X -D -r "$zip" -- *)
+reproducible_zip "$stage" "$zip"

@@ -16,6 +16,17 @@ else
 fi
 check_done "the package as the release makes it"
 
+# Packed again a while later, the package is the same, byte for byte (its store zips with it):
+# what a store or a fleet tool received can be rebuilt and compared.
+plan 1
+sleep 2
+again="$work/npTARVX-package-test-again.zip"
+rm -f "$again"
+bash "$root/scripts/package.sh" "$build" "$again" || fail "scripts/package.sh failed the second time"
+cmp -s "$zip" "$again" || fail "two packings of the same build differ"
+rm -f "$again"
+check_done "packed twice, the same bytes"
+
 # The link check catches a guide whose linked document is missing from the package.
 plan 1
 cut="$work/npTARVX-package-test-cut.zip"
