@@ -31,8 +31,8 @@ check_done "packed twice, the same bytes"
 plan 1
 cut="$work/npTARVX-package-test-cut.zip"
 cp "$zip" "$cut" && zip -q -d "$cut" TRACE.md
-out="$(bash "$root/tests/release/check_package.sh" "$root" "$build" "$cut")"
-if [ $? -eq 0 ] || ! grep -qF "INSTALL.md links to TRACE.md, which the package does not hold" <<<"$out"; then
+out="$(bash "$root/tests/release/check_package.sh" "$root" "$build" "$cut")" && rc=0 || rc=$?
+if [ "$rc" -eq 0 ] || ! grep -qF "INSTALL.md links to TRACE.md, which the package does not hold" <<<"$out"; then
   fail "the package's check let a guide link to a missing document:"; echo "$out"
 fi
 rm -f "$cut"
