@@ -16,6 +16,7 @@ trap 'rm -rf "$work"' EXIT
 # findings <dir>: the linter's findings as "<kind> <code>" lines; fails when it cannot run.
 findings() {
   "$linter" --output json --warnings-as-errors "$1" >"$work/lint.json" 2>"$work/lint.err"
+  # shellcheck disable=SC2016 # the ${...} is JavaScript's, inside its template string
   node -e '
     const r = JSON.parse(require("fs").readFileSync(process.argv[1], "utf8"));
     for (const kind of ["errors", "warnings", "notices"]) for (const f of r[kind]) console.log(`${kind} ${f.code}`);
