@@ -76,8 +76,18 @@ reg_query() {  # <key> <view> [reg query options]: the output, CR removed
   # shellcheck disable=SC2046
   "$W" reg query "$key" "$@" $(view_args "$view") 2>/dev/null | tr -d '\r'
 }
-default_value() { reg_query "$1" "$2" /ve | sed -n 's/^ *(Default) *REG_SZ *//p'; }
-named_value() { reg_query "$1" "$2" /v "$3" | sed -n "s/^ *$3 *REG_SZ *//p"; }
+# A value read as nothing is read once more before it counts as missing: a `reg` run under
+# a loaded machine once printed nothing for a key that was there (seen in one full test run).
+read_again_if_empty() {  # <command...>
+  local out
+  out="$("$@")"
+  if [ -z "$out" ]; then sleep 1; out="$("$@")"; fi
+  printf '%s' "$out"
+}
+default_value_once() { reg_query "$1" "$2" /ve | sed -n 's/^ *(Default) *REG_SZ *//p'; }
+named_value_once() { reg_query "$1" "$2" /v "$3" | sed -n "s/^ *$3 *REG_SZ *//p"; }
+default_value() { read_again_if_empty default_value_once "$@"; }
+named_value() { read_again_if_empty named_value_once "$@"; }
 key_exists() {  # <key> <view>
   # shellcheck disable=SC2046
   "$W" reg query "$1" $(view_args "$2") >/dev/null 2>&1
