@@ -1,0 +1,51 @@
+// tarvx-diag's rule for allowed-origins entries against the table the extension's tests
+// use too (tests/data/origin-cases.json, built into the test): both ignore the same entries.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/diag/OriginCases.h"
+#include "tools/diag/AllowedOrigin.h"
+#include "tools/diag/JsonValue.h"
+
+namespace {
+
+TEST(AllowedOrigin, TakesEachEntryOfTheSharedTableAsTheExtensionDoes) {
+  const JsonDocument table = ParseJson(kOriginCasesJson);
+  ASSERT_TRUE(table.value) << table.error;
+  const JsonValue* cases = table.value->Member("cases");
+  ASSERT_NE(cases, nullptr);
+  ASSERT_FALSE(cases->items.empty());
+  for (const JsonValue& c : cases->items) {
+    const std::string entry = c.Member("entry")->text;
+    const JsonValue* origin = c.Member("origin");
+    const OriginVerdict verdict = ParseAllowedOrigin(entry);
+    if (origin->IsString()) {
+      EXPECT_EQ(verdict.origin.value_or("(ignored: " + verdict.why + ")"), origin->text) << entry;
+    } else {
+      EXPECT_FALSE(verdict.origin.has_value()) << entry << " taken as " << verdict.origin.value_or("");
+      EXPECT_FALSE(verdict.why.empty()) << entry;
+    }
+  }
+}
+
+// Why an entry is ignored is what the technician reads: the reasons name the fault.
+TEST(AllowedOrigin, SaysWhyAnEntryIsIgnored) {
+  const struct {
+    const char* entry;
+    const char* why;
+  } cases[] = {
+      {"https://Shop.example", "upper case"},
+      {"https://shop.example:443", "the scheme's own port"},
+      {"https://shop.example/cards", "a path"},
+      {"https://*.shop.example", "wildcard"},
+      {"shop.example", "http:// or https://"},
+      {"http://[0:0::1]", "not as a browser writes it (::1)"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_NE(ParseAllowedOrigin(c.entry).why.find(c.why), std::string::npos)
+        << c.entry << ": " << ParseAllowedOrigin(c.entry).why;
+  }
+}
+
+}  // namespace
