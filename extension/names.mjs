@@ -12,11 +12,32 @@ export const HOST_DESCRIPTION = 'Tarvo USB IC-card reader';
 // Where each browser looks on Windows (under HKLM and HKCU): a key named after the host
 // whose default value is the manifest's path. `manifest` is the family whose manifest it
 // reads; Edge reads Chromium's.
+// `policies` is where the browser reads its policies (under HKLM and HKCU).
 export const WINDOWS_BROWSERS = [
-  { name: 'Chrome', key: 'Software\\Google\\Chrome\\NativeMessagingHosts', manifest: 'chromium' },
-  { name: 'Edge', key: 'Software\\Microsoft\\Edge\\NativeMessagingHosts', manifest: 'chromium' },
-  { name: 'Firefox', key: 'Software\\Mozilla\\NativeMessagingHosts', manifest: 'firefox' },
+  {
+    name: 'Chrome',
+    key: 'Software\\Google\\Chrome\\NativeMessagingHosts',
+    manifest: 'chromium',
+    policies: 'SOFTWARE\\Policies\\Google\\Chrome',
+  },
+  {
+    name: 'Edge',
+    key: 'Software\\Microsoft\\Edge\\NativeMessagingHosts',
+    manifest: 'chromium',
+    policies: 'SOFTWARE\\Policies\\Microsoft\\Edge',
+  },
+  {
+    name: 'Firefox',
+    key: 'Software\\Mozilla\\NativeMessagingHosts',
+    manifest: 'firefox',
+    policies: 'SOFTWARE\\Policies\\Mozilla\\Firefox',
+  },
 ];
+
+// The ids our extension can have in one of WINDOWS_BROWSERS.
+export function extensionIdsIn(browser, ids = extensionIds()) {
+  return browser.manifest === 'firefox' ? [ids.firefox] : chromiumIdsOf(ids, browser.name);
+}
 
 // The installed manifests' file names, beside tarvx-host.exe.
 export function installedManifestName(family) {

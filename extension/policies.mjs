@@ -3,15 +3,14 @@
 // the browser tests write the Linux forms with their own origins. Both go through here so
 // that the ids and key paths in the templates are the ones the tests exercised. Each
 // browser's template names every id our extension can have in that browser (names.mjs).
-import { chromiumIdsOf } from './names.mjs';
+import { WINDOWS_BROWSERS, chromiumIdsOf } from './names.mjs';
 
 /** The origin the templates carry until an administrator puts the real ones in. */
 export const EXAMPLE_ORIGINS = ['https://shop.example'];
 
-const REGISTRY_ROOTS = {
-  Chrome: 'HKEY_LOCAL_MACHINE\\SOFTWARE\\Policies\\Google\\Chrome',
-  Edge: 'HKEY_LOCAL_MACHINE\\SOFTWARE\\Policies\\Microsoft\\Edge',
-};
+const REGISTRY_ROOTS = Object.fromEntries(
+  WINDOWS_BROWSERS.filter((b) => b.manifest === 'chromium').map((b) => [b.name, `HKEY_LOCAL_MACHINE\\${b.policies}`]),
+);
 
 const settings = (origins) => ({ allowedOrigins: [...origins] });
 

@@ -33,3 +33,21 @@ std::optional<std::string> FakeMachineProbe::ReadFile(const std::string& path, s
   if (found == files.end() || found->second.size() > maxBytes) return std::nullopt;
   return found->second;
 }
+
+std::vector<std::string> FakeMachineProbe::ValueNames(const RegistryLocation& location, const std::string& key) const {
+  std::vector<std::string> names;
+  const auto found = keys.find({location.label, key});
+  if (found == keys.end()) return names;
+  for (const auto& [name, ignored] : found->second.values) names.push_back(name);
+  for (const auto& [name, ignored] : found->second.dwords) names.push_back(name);
+  return names;
+}
+
+std::optional<std::uint32_t> FakeMachineProbe::ReadDword(const RegistryLocation& location, const std::string& key,
+                                                         const std::string& valueName) const {
+  const auto found = keys.find({location.label, key});
+  if (found == keys.end()) return std::nullopt;
+  const auto value = found->second.dwords.find(valueName);
+  if (value == found->second.dwords.end()) return std::nullopt;
+  return value->second;
+}

@@ -8,6 +8,7 @@
 #include "tools/diag/CheckReport.h"
 #include "tools/diag/HostManifestCheck.h"
 #include "tools/diag/InstallAdvice.h"
+#include "tools/diag/PolicyCheck.h"
 
 namespace {
 
@@ -38,19 +39,20 @@ void CheckRegistration(const MachineProbe& probe, const BridgeNames::WindowsBrow
 void CheckBrowser(const MachineProbe& probe, const BridgeNames::WindowsBrowser& browser, CheckReport& report) {
   report.Out() << "\n" << browser.name << "\n";
   const std::string key = std::string(browser.key) + "\\" + BridgeNames::kHostName;
-  bool registered = false;
+  HostRegistration host;
   for (const RegistryLocation& location : BrowserRegistryLocations(probe.Is64BitWindows())) {
     const RegistryEntry entry = probe.ReadKey(location, key);
     if (!entry.keyExists) continue;
-    registered = true;
+    (location.hive == RegistryHive::CurrentUser ? host.perUser : host.perMachine) = true;
     report.Out() << "  " << location.label << "\\" << key << "\n";
     CheckRegistration(probe, browser, entry, report);
   }
-  if (!registered) {
+  if (!host.perUser && !host.perMachine) {
     report.Out() << "  not registered: no key " << key << " under HKCU or HKLM\n";
     report.Problem(browser.name + std::string(" cannot start the card reader's host"),
                    InstallAdvice("the bridge", "Bridge"));
   }
+  CheckPolicies(probe, browser, host, report);
 }
 
 }  // namespace

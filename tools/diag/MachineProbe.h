@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -26,6 +27,11 @@ class MachineProbe {
   // A named string value of the key; nothing when the key or value is missing or not a string.
   virtual std::optional<std::string> ReadString(const RegistryLocation& location, const std::string& key,
                                                 const std::string& valueName) const = 0;
+  // The names of the key's named values, of any type; none when the key is missing.
+  virtual std::vector<std::string> ValueNames(const RegistryLocation& location, const std::string& key) const = 0;
+  // A named REG_DWORD value of the key; nothing when it is missing or of another type.
+  virtual std::optional<std::uint32_t> ReadDword(const RegistryLocation& location, const std::string& key,
+                                                 const std::string& valueName) const = 0;
   // The file's bytes; nothing when it is missing, cannot be read or is larger than `maxBytes`.
   virtual std::optional<std::string> ReadFile(const std::string& path, std::size_t maxBytes) const = 0;
   virtual bool IsFile(const std::string& path) const = 0;

@@ -13,8 +13,9 @@ struct RegistryKeyTraits {
 };
 using UniqueRegistryKey = kelmar::Win32::UniqueResource<RegistryKeyTraits>;
 
-// Registry key names are at most 255 characters.
+// Registry key names are at most 255 characters, value names 16,383.
 constexpr DWORD kMaxKeyNameLength = 256;
+constexpr DWORD kMaxValueNameLength = 16384;
 
 REGSAM ViewFlag(RegistryView view) {
   switch (view) {
@@ -88,6 +89,37 @@ class SystemMachineProbe final : public MachineProbe {
     const UniqueRegistryKey handle = OpenKey(location, key, KEY_QUERY_VALUE);
     if (!handle) return std::nullopt;
     return QueryString(handle.Get(), valueName.c_str());
+  }
+
+  std::vector<std::string> ValueNames(const RegistryLocation& location, const std::string& key) const override {
+    const UniqueRegistryKey handle = OpenKey(location, key, KEY_QUERY_VALUE);
+    std::vector<std::string> names;
+    if (!handle) return names;
+    std::string name(kMaxValueNameLength, '\0');
+    for (DWORD index = 0;; ++index) {
+      DWORD length = kMaxValueNameLength;
+      if (RegEnumValueA(handle.Get(), index, name.data(), &length, nullptr, nullptr, nullptr, nullptr) !=
+          ERROR_SUCCESS) {
+        break;  // ERROR_NO_MORE_ITEMS at the end
+      }
+      if (length > 0) names.emplace_back(name.data(), length);  // the default value has no name
+    }
+    return names;
+  }
+
+  std::optional<std::uint32_t> ReadDword(const RegistryLocation& location, const std::string& key,
+                                         const std::string& valueName) const override {
+    const UniqueRegistryKey handle = OpenKey(location, key, KEY_QUERY_VALUE);
+    if (!handle) return std::nullopt;
+    DWORD type = 0;
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    if (RegQueryValueExA(handle.Get(), valueName.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
+            ERROR_SUCCESS ||
+        type != REG_DWORD) {
+      return std::nullopt;
+    }
+    return value;
   }
 
   std::optional<std::string> ReadFile(const std::string& path, std::size_t maxBytes) const override {
