@@ -27,7 +27,8 @@ bitmaps: build
 .PHONY: release
 # The release package: a Release build of the plug-in and tarvx-diag.exe with the sample
 # page, registry files and installation guide, the bridge's installers, its extension
-# packages and policy templates, as $(BUILD)/npTARVX-<version>.zip.
+# packages and policy templates, as $(BUILD)/npTARVX-<version>.zip; with
+# TARVX_CRX_KEY=<private key .pem> also the signed .crx for self-hosting.
 release:
 	@bash scripts/release.sh $(BUILD)
 

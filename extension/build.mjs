@@ -7,13 +7,15 @@
 // hold com.tarvo.usbicreader.json for each browser. For the release: <out>/chromium-store
 // (the Chromium package without its `key`, which the Chrome Web Store refuses),
 // <out>/policies (the administrator's allow-list in each browser's form) and
-// <out>/self-hosted (the update manifest for Chrome's and Edge's forced installs).
+// <out>/self-hosted (the update manifest for Chrome's and Edge's forced installs, with an
+// example address; pack-crx.mjs makes the signed package and its own).
 import { cpSync, mkdirSync, readFileSync, readdirSync, rmSync, writeFileSync } from 'node:fs';
 import { isAbsolute, join } from 'node:path';
 import { parseArgs } from 'node:util';
 
 import { HOST_NAME, extensionIds, hostManifestText, readSourceManifest } from './names.mjs';
 import { policyTemplates } from './policies.mjs';
+import { UPDATE_MANIFEST, updateManifest } from './self-hosted.mjs';
 
 const PICTURES = ['idle', 'listening'];
 const source = new URL('.', import.meta.url).pathname;
@@ -90,21 +92,6 @@ function writeHostManifest(browser) {
   writeFileSync(join(dir, `${HOST_NAME}.json`), hostManifestText(browser, args['host-path'], ids));
 }
 
-// Chrome's update manifest (the gupdate format) for ExtensionInstallForcelist; the
-// administrator puts the address of the .crx they host in place of the example one.
-function updateManifest() {
-  const crx = `https://intranet.example/tarvx/tarvx-chromium-${manifest.version}.crx`;
-  return [
-    "<?xml version='1.0' encoding='UTF-8'?>",
-    "<gupdate xmlns='http://www.google.com/update2/response' protocol='2.0'>",
-    `  <app appid='${ids.chromium}'>`,
-    `    <updatecheck codebase='${crx}' version='${manifest.version}' />`,
-    '  </app>',
-    '</gupdate>',
-    '',
-  ].join('\n');
-}
-
 function writeFiles(dir, files) {
   rmSync(dir, { recursive: true, force: true });
   mkdirSync(dir, { recursive: true });
@@ -117,5 +104,5 @@ writeExtension(join(args.out, 'firefox'), firefoxManifest());
 writeHostManifest('chromium');
 writeHostManifest('firefox');
 writeFiles(join(args.out, 'policies'), policyTemplates(ids));
-writeFiles(join(args.out, 'self-hosted'), { 'chromium-update-manifest.xml': updateManifest() });
+writeFiles(join(args.out, 'self-hosted'), { [UPDATE_MANIFEST]: updateManifest(ids.chromium, manifest.version) });
 writeFileSync(join(args.out, 'ids.json'), `${JSON.stringify(ids, null, 2)}\n`);

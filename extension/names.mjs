@@ -53,7 +53,11 @@ export function readSourceManifest() {
 // Chromium derives the id from the public key: the SHA-256 of its DER bytes, the first
 // 32 hex digits written with the letters a to p.
 export function chromiumIdOf(key) {
-  const hex = createHash('sha256').update(Buffer.from(key, 'base64')).digest('hex').slice(0, 32);
+  return chromiumIdOfHex(createHash('sha256').update(Buffer.from(key, 'base64')).digest('hex').slice(0, 32));
+}
+
+// An id's 32 hex digits written with the letters a to p.
+export function chromiumIdOfHex(hex) {
   return [...hex].map((d) => String.fromCharCode(97 + parseInt(d, 16))).join('');
 }
 

@@ -59,7 +59,13 @@ for store in chromium-store:chromium firefox:firefox; do
   reproducible_zip "$copy" "$stage/extension/tarvx-extension-${store##*:}-$ext_version.zip"
   rm -rf "$copy"
 done
-cp "$extension/self-hosted/chromium-update-manifest.xml" "$stage/extension/"
+# The signed package, when the release made one, with the update manifest naming it.
+if [ -d "$extension/signed" ]; then
+  cp "$extension/signed/tarvx-chromium-$ext_version.crx" "$extension/signed/chromium-update-manifest.xml" \
+    "$stage/extension/"
+else
+  cp "$extension/self-hosted/chromium-update-manifest.xml" "$stage/extension/"
+fi
 cp "$extension"/policies/* "$stage/policies/"
 # --- end of the extension's block ---
 

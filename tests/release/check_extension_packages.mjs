@@ -1,13 +1,15 @@
 // Usage: node check_extension_packages.mjs <source-dir> <build-dir> <unpacked-release-dir>
 // The release's extension packages and policy templates, as unpacked from its zip: each
 // store zip holds exactly the extension's files with the manifest the store needs, and
-// every id the templates name is the one the manifest's key and gecko id give. Prints one
+// every id the templates name is the one the manifest's key and gecko id give; a signed
+// .crx, when there is one, carries the key's id. Prints one
 // FAIL line per fault; the exit code is 1 when there was any.
 import { execFileSync } from 'node:child_process';
 import { createHash } from 'node:crypto';
 import { existsSync, mkdtempSync, readFileSync, readdirSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
+import { crxIdOf, crxName } from '../../extension/self-hosted.mjs';
 
 const [root, build, release] = process.argv.slice(2);
 let failed = false;
@@ -98,6 +100,29 @@ else {
   const xml = readFileSync(update, 'utf8');
   if (!xml.includes(`appid='${chromiumId}'`)) fail(`chromium-update-manifest.xml does not name ${chromiumId}`);
   if (!xml.includes(`version='${version}'`)) fail(`chromium-update-manifest.xml does not give version ${version}`);
+}
+
+// The signed package, when the release made one: the key's id, as the build signed it, and
+// the update manifest that names it.
+const crxFile = join(release, 'extension', crxName(version));
+const signed = join(build, 'extension', 'signed');
+if (existsSync(crxFile)) {
+  const crx = readFileSync(crxFile);
+  let id;
+  try {
+    id = crxIdOf(crx);
+  } catch (e) {
+    fail(`extension/${crxName(version)}: ${e.message}`);
+  }
+  if (id && id !== chromiumId) fail(`extension/${crxName(version)} has the id ${id}, not ${chromiumId}`);
+  if (!existsSync(join(signed, crxName(version))) || !crx.equals(readFileSync(join(signed, crxName(version))))) {
+    fail(`extension/${crxName(version)} is not the build's extension/signed/${crxName(version)}`);
+  } else if (
+    existsSync(update) &&
+    !readFileSync(update).equals(readFileSync(join(signed, 'chromium-update-manifest.xml')))
+  ) {
+    fail('extension/chromium-update-manifest.xml is not the one made with the signed package');
+  }
 }
 
 // The templates: each file as the build wrote it, and the ids in the keys it writes.

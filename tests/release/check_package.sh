@@ -30,6 +30,8 @@ ext_version="$(node -p "require('$root/extension/manifest.json').version")"
 extension_entries() {
   printf 'extension/%s\n' "tarvx-extension-chromium-$ext_version.zip" "tarvx-extension-firefox-$ext_version.zip" \
     chromium-update-manifest.xml
+  # The signed package, when the release was given the publisher's key.
+  [ ! -d "$build/extension/signed" ] || printf 'extension/%s\n' "tarvx-chromium-$ext_version.crx"
   printf 'policies/%s\n' chrome-allowed-origins.reg chrome-remove-allowed-origins.reg edge-allowed-origins.reg \
     edge-remove-allowed-origins.reg \
     chromium-linux-policy.json firefox-policies.json

@@ -52,6 +52,15 @@ in_zip() {  # <zip> <command...>: runs the command inside the unpacked zip, then
 }
 # shellcheck disable=SC2317
 set_field() { node -e "const f='manifest.json';const m=JSON.parse(require('fs').readFileSync(f));$1;require('fs').writeFileSync(f,JSON.stringify(m))"; }
+# shellcheck disable=SC2317
+signed_elsewhere() {  # <crx>: the store package signed with a key made here, as if it were ours
+  local key; key="$(mktemp)"
+  openssl genrsa -out "$key" 2048 2>/dev/null &&
+    node --input-type=module -e "import { packCrx } from '$root/extension/self-hosted.mjs';
+      import { writeFileSync } from 'node:fs';
+      writeFileSync(process.argv[1], packCrx('$build/extension/chromium-store', '$key').crx);" "$1"
+  rm -f "$key"
+}
 faults=(
   "a key in the Chromium manifest|the manifest has a key|in_zip \$unpacked/$chromium_zip set_field \"m.key='MIIB'\""
   "a stray file in the Firefox zip|holds .DS_Store|in_zip \$unpacked/$firefox_zip touch .DS_Store"
@@ -60,6 +69,7 @@ faults=(
   "a policy for another id|chromium-linux-policy.json differs|sed -i s/dbmpofebjddfgkppjlaecahjlgmnjlhg/aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa/ \$unpacked/policies/chromium-linux-policy.json"
   "a .reg with Unix line ends|is not a regedit file|sed -i 's/\r\$//' \$unpacked/policies/edge-allowed-origins.reg"
   "the update manifest missing|chromium-update-manifest.xml is missing|rm \$unpacked/extension/chromium-update-manifest.xml"
+  "a signed package under another id|has the id|signed_elsewhere \$unpacked/extension/tarvx-chromium-$ext_version.crx"
 )
 base="$(mktemp -d)"
 unzip -q "$zip" 'extension/*' 'policies/*' -d "$base"

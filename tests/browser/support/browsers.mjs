@@ -33,9 +33,11 @@ function writeHostManifest(browser, dir, hostPath, hostIds) {
 /**
  * @param {'chromium' | 'firefox'} name
  * @param {{env: object, hostPath?: string, publicPorts: number[], hostIds?: object,
- *          chromiumExtension?: {dir: string, id: string}}} options
+ *          chromiumExtension?: {dir: string, id: string}, forcedInstall?: {id: string}}} options
  *   hostIds: the identities the host manifest allows (default: the build's manifest);
- *   chromiumExtension: another unpacked extension for Chromium, with its id.
+ *   chromiumExtension: another unpacked extension for Chromium, with its id;
+ *   forcedInstall: load no extension: Chromium installs the one with this id itself, as the
+ *   machine's policy (ExtensionInstallForcelist) tells it.
  */
 export async function launch(name, options) {
   const dir = mkdtempSync(join(tmpdir(), `tarvx-${name}-`));
@@ -48,22 +50,25 @@ export async function launch(name, options) {
   return session;
 }
 
-async function launchChromium(dir, { env, hostPath, publicPorts, hostIds, chromiumExtension }) {
+async function launchChromium(dir, { env, hostPath, publicPorts, hostIds, chromiumExtension, forcedInstall }) {
   const profile = join(dir, 'profile');
   writeHostManifest('chromium', join(profile, 'NativeMessagingHosts'), hostPath, hostIds);
   const extension = chromiumExtension?.dir ?? join(EXTENSION_DIR, 'chromium');
-  const extensionId = chromiumExtension?.id ?? IDS.chromium;
+  const extensionId = forcedInstall?.id ?? chromiumExtension?.id ?? IDS.chromium;
+  const loaded = [`--load-extension=${extension}`, `--disable-extensions-except=${extension}`];
   const context = await chromium.launchPersistentContext(profile, {
     executablePath: '/usr/bin/chromium',
     headless: true,
     env: { ...process.env, ...env },
     viewport: { width: 800, height: 600 },
     deviceScaleFactor: 1,
-    ignoreDefaultArgs: ['--disable-extensions'],
+    // A forced install is downloaded, as on a kiosk: background networking stays on.
+    ignoreDefaultArgs: forcedInstall
+      ? ['--disable-extensions', '--disable-background-networking']
+      : ['--disable-extensions'],
     args: [
       '--headless=new',
-      `--load-extension=${extension}`,
-      `--disable-extensions-except=${extension}`,
+      ...(forcedInstall ? [] : loaded),
       // Loopback pages count as public sites, as the real pages would.
       `--ip-address-space-overrides=${publicPorts.map((p) => `127.0.0.1:${p}=public`).join(',')}`,
     ],

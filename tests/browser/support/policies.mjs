@@ -28,8 +28,13 @@ for (const signal of ['SIGINT', 'SIGTERM']) {
   });
 }
 
-/** Writes the policy; returns a function that restores what was there before. */
+/** Writes the allowed origins' policy; returns a function that restores what was there before. */
 export function writePolicy(browser, origins) {
+  return writePolicyFile(browser, policy(browser, origins));
+}
+
+/** Writes this policy object as the browser's machine-wide file; returns its restore. */
+export function writePolicyFile(browser, content) {
   const file = FILES[browser];
   const before = existsSync(file) ? readFileSync(file) : null;
   const created = [];
@@ -45,6 +50,6 @@ export function writePolicy(browser, origins) {
     for (const dir of created.reverse()) rmSync(dir, { recursive: true, force: true });
   };
   pending.add(restore);
-  writeFileSync(file, JSON.stringify(policy(browser, origins)));
+  writeFileSync(file, JSON.stringify(content));
   return restore;
 }
