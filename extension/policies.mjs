@@ -12,17 +12,19 @@ const REGISTRY_ROOTS = Object.fromEntries(
   WINDOWS_BROWSERS.filter((b) => b.manifest === 'chromium').map((b) => [b.name, `HKEY_LOCAL_MACHINE\\${b.policies}`]),
 );
 
-const settings = (origins) => ({ allowedOrigins: [...origins] });
+// more: the other settings (userConsent, focusedPageOnly), each left out unless given, so
+// that the extension's defaults hold.
+const settings = (origins, more = {}) => ({ allowedOrigins: [...origins], ...more });
 
 /** Chromium on Linux: a file in /etc/chromium/policies/managed/ (the ids Chrome knows). */
-export function chromiumLinuxPolicy(ids, origins) {
-  const extensions = Object.fromEntries(chromiumIdsOf(ids, 'Chrome').map((id) => [id, settings(origins)]));
+export function chromiumLinuxPolicy(ids, origins, more) {
+  const extensions = Object.fromEntries(chromiumIdsOf(ids, 'Chrome').map((id) => [id, settings(origins, more)]));
   return { '3rdparty': { extensions } };
 }
 
 /** Firefox: the part of policies.json that gives the add-on its managed storage. */
-export function firefoxPolicies(ids, origins) {
-  return { policies: { '3rdparty': { Extensions: { [ids.firefox]: settings(origins) } } } };
+export function firefoxPolicies(ids, origins, more) {
+  return { policies: { '3rdparty': { Extensions: { [ids.firefox]: settings(origins, more) } } } };
 }
 
 const regString = (text) => `"${text.replace(/\\/g, '\\\\').replace(/"/g, '\\"')}"`;
@@ -45,6 +47,11 @@ export function browserRegistry(browser, ids, origins) {
     lines.push(`[-${policyKey(browser, id)}\\allowedOrigins]`);
     lines.push(`[${policyKey(browser, id)}\\allowedOrigins]`);
     origins.forEach((origin, i) => lines.push(`"${i + 1}"=${regString(origin)}`));
+    lines.push(`[${policyKey(browser, id)}]`);
+    lines.push('; Users may not allow sites of their own while origins are listed above. To let them:');
+    lines.push(';"userConsent"=dword:00000001');
+    lines.push('; Cards go to every allowed page. For the page in front only:');
+    lines.push(';"focusedPageOnly"=dword:00000001');
   }
   return crlf(lines);
 }

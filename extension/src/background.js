@@ -2,20 +2,33 @@
 import { api } from './browserApi.js';
 import { showBadge } from './badge.js';
 import { Consent } from './consent.js';
-import { injectInto, pageAsksForReader, registerFor } from './contentScripts.js';
+import { injectInto, injectPageWorld, pageAsksForReader, registerFor } from './contentScripts.js';
 import { HostConnection } from './hostConnection.js';
 import { originOf } from './origins.js';
 import { PAGE_PORT_NAME, Pages, senderOrigin } from './pages.js';
 
 const pages = new Pages();
 const host = new HostConnection(
-  (message) => pages.broadcast(message),
+  (message) => deliver(message),
   (status) => {
     pages.broadcast({ type: 'status', listening: status.listening });
     showBadge(pages.count, status.listening);
   },
 );
 const consent = new Consent(applyConsent);
+
+// Cards go to every accepted page unless the administrator keeps them to the page the user
+// sees (focusedPageOnly). Messages are handed on in the order the host sent them.
+let delivered = Promise.resolve();
+function deliver(message) {
+  delivered = delivered
+    .then(async () => {
+      if (message.type !== 'card' || !consent.focusedPageOnly) return pages.broadcast(message);
+      const [tab] = await api.tabs.query({ active: true, lastFocusedWindow: true });
+      pages.sendToTab(tab?.id, message);
+    })
+    .catch((e) => console.error('delivery:', e));
+}
 
 // Pages of origins no longer allowed are let go; pages of allowed origins that were open
 // before (the origin just allowed, or the extension just started) get the scripts now.
@@ -47,6 +60,15 @@ api.runtime.onConnect.addListener(async (port) => {
     port.postMessage({ type: 'refused' });
     return port.disconnect();
   }
+  // The page-world part is there before the welcome lets content.js post to it.
+  try {
+    await injectPageWorld(port.sender, origin);
+  } catch (e) {
+    console.warn(`tab ${port.sender.tab.id}: the page went before it could be served:`, e);
+    if (open) port.disconnect();
+    return;
+  }
+  if (!open) return;
   pages.add(port, origin);
   port.postMessage({ type: 'welcome', listening: host.status.listening });
   pagesChanged();
@@ -66,15 +88,19 @@ function fromPopup(sender) {
   );
 }
 
+// The popup names the tab and the origin it showed; a click acts only while the tab still
+// shows that origin, so a page that navigated since the popup opened gets nothing from it.
 async function answerPopup(request) {
   await consent.ready;
   const tab = await api.tabs.get(request.tabId);
   const origin = originOf(tab.url);
   if (origin === null) return { origin: null };
-  if (request.type === 'allow') {
-    await consent.allow(origin);
+  const asSeen = request.origin === origin;
+  if (asSeen && request.type === 'allow' && consent.whyNoClick(origin) === null) {
+    // Allowed from a private window: for this browser session only.
+    await consent.allow(origin, { privately: tab.incognito === true });
     await applyConsent();
-  } else if (request.type === 'revoke' && !consent.byPolicy(origin)) {
+  } else if (asSeen && request.type === 'revoke' && !consent.byPolicy(origin)) {
     await consent.revoke(origin);
     await applyConsent();
   }
@@ -83,6 +109,8 @@ async function answerPopup(request) {
     asks: pages.hasTab(tab.id) || (await pageAsksForReader(tab.id)),
     allowed: consent.isAllowed(origin),
     byPolicy: consent.byPolicy(origin),
+    whyNoClick: consent.whyNoClick(origin),
+    consentError: consent.error,
     host: host.status,
   };
 }

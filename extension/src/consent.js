@@ -1,46 +1,82 @@
-// Which origins may use the reader: the user's list (storage.local, changed in the popup)
-// and the administrator's (storage.managed, from the browser's policies). Nothing but
-// these two lists of origins is stored.
-import { api } from './browserApi.js';
-import { originList } from './origins.js';
+// Which origins may use the reader: the administrator's (from the browser's policies) and
+// the user's (changed in the popup; consentStore.js says where each is kept). The
+// administrator also decides whether users may allow sites at all (`userConsent`): by
+// default not once the policy lists origins, so that nobody at a kiosk can add a site of
+// their own, and whether cards go only to the page the user sees (`focusedPageOnly`).
+// Nothing but the lists of origins is stored.
+import { browserStore } from './consentStore.js';
+import { oneClickOrigin, originList } from './origins.js';
 
-const KEY = 'allowedOrigins';
-
-async function readManaged() {
-  try {
-    return originList((await api.storage.managed.get(KEY))[KEY]);
-  } catch {
-    // Firefox rejects when no policy names the add-on.
-    return [];
-  }
-}
-
-async function readUser() {
-  return originList((await api.storage.local.get(KEY))[KEY]);
-}
+const ORIGINS = 'allowedOrigins';
+const USER_CONSENT = 'userConsent';
+const FOCUSED_ONLY = 'focusedPageOnly';
+const RETRY_MS = 1000;
 
 export class Consent {
-  /** @param {() => void} onChange called after either list changed */
-  constructor(onChange) {
+  /**
+   * @param {() => void} onChange called after either list changed
+   * @param {typeof browserStore} store
+   */
+  constructor(onChange, store = browserStore) {
+    this.onChange = onChange;
+    this.store = store;
     this.user = new Set();
+    /** Allowed from a private window: for this browser session only. */
+    this.private = new Set();
     this.policy = new Set();
+    /** The administrator's userConsent, or null when the policy does not set it. */
+    this.userConsentSetting = null;
+    /** Whether cards go only to the page in the focused window's active tab. */
+    this.focusedPageOnly = false;
+    /** Why the lists could not be read, while they could not; null when they were. */
+    this.error = null;
+    this.retryTimer = null;
     this.ready = this.reload();
-    api.storage.onChanged.addListener((changes, area) => {
-      if ((area === 'local' || area === 'managed') && KEY in changes) {
-        this.ready = this.reload().then(onChange);
-      }
-    });
+    store.onManagedChange([ORIGINS, USER_CONSENT, FOCUSED_ONLY], () => this.refresh());
   }
 
+  refresh() {
+    this.ready = this.reload()
+      .then(() => this.onChange())
+      .catch((e) => console.error('consent:', e));
+  }
+
+  // Never rejects: a failed read keeps the lists as they were, is reported (error) and is
+  // tried again, so that the popup's requests, which wait for it, keep working.
   async reload() {
-    const [user, policy] = await Promise.all([readUser(), readManaged()]);
-    this.user = new Set(user);
-    this.policy = new Set(policy);
+    clearTimeout(this.retryTimer);
+    try {
+      const [user, privately, managed] = await Promise.all([
+        this.store.readUser(),
+        this.store.readPrivate(),
+        this.store.readManaged([ORIGINS, USER_CONSENT, FOCUSED_ONLY]),
+      ]);
+      this.user = new Set(originList(user));
+      this.private = new Set(originList(privately));
+      this.policy = new Set(originList(managed[ORIGINS]));
+      this.userConsentSetting = typeof managed[USER_CONSENT] === 'boolean' ? managed[USER_CONSENT] : null;
+      this.focusedPageOnly = managed[FOCUSED_ONLY] === true;
+      this.error = null;
+    } catch (e) {
+      this.error = String(e?.message ?? e);
+      console.error('consent: cannot read the allowed origins:', e);
+      this.retryTimer = setTimeout(() => this.refresh(), RETRY_MS);
+    }
+  }
+
+  /** Whether users may allow sites themselves: the administrator's word, else unless it lists origins. */
+  get usersMayAllow() {
+    return this.userConsentSetting ?? this.policy.size === 0;
+  }
+
+  /** Whether a user's consent counts for this origin now. */
+  byUser(origin) {
+    return this.usersMayAllow && oneClickOrigin(origin) && (this.user.has(origin) || this.private.has(origin));
   }
 
   /** @param {string | null} origin */
   isAllowed(origin) {
-    return origin !== null && (this.user.has(origin) || this.policy.has(origin));
+    return origin !== null && (this.policy.has(origin) || this.byUser(origin));
   }
 
   /** @param {string} origin */
@@ -48,21 +84,41 @@ export class Consent {
     return this.policy.has(origin);
   }
 
-  allowedOrigins() {
-    return [...new Set([...this.user, ...this.policy])];
+  /** Why the user cannot allow this origin with a click; null when they can. */
+  whyNoClick(origin) {
+    if (!this.usersMayAllow) return 'locked';
+    if (!oneClickOrigin(origin)) return 'insecure';
+    return null;
   }
 
-  /** @param {string} origin */
-  async allow(origin) {
+  allowedOrigins() {
+    const byUser = [...this.user, ...this.private].filter((o) => this.byUser(o) && !this.policy.has(o));
+    return [...new Set([...this.policy, ...byUser])];
+  }
+
+  /**
+   * @param {string} origin
+   * @param {{privately?: boolean}} how privately: asked in a private window
+   */
+  async allow(origin, { privately = false } = {}) {
     await this.ready;
-    this.user.add(origin);
-    await api.storage.local.set({ [KEY]: [...this.user] });
+    const why = this.whyNoClick(origin);
+    if (why) throw new Error(why === 'locked' ? 'users may not allow sites here' : `${origin} is not https`);
+    if (privately) {
+      this.private.add(origin);
+      await this.store.writePrivate(this.private);
+    } else {
+      this.user.add(origin);
+      await this.store.writeUser(this.user);
+    }
   }
 
   /** @param {string} origin */
   async revoke(origin) {
     await this.ready;
     this.user.delete(origin);
-    await api.storage.local.set({ [KEY]: [...this.user] });
+    this.private.delete(origin);
+    await this.store.writeUser(this.user);
+    await this.store.writePrivate(this.private);
   }
 }

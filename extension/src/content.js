@@ -1,8 +1,10 @@
 // Isolated-world script on allowed origins. It waits for the page to ask for the reader
 // (the plug-in's element or the marker), then connects to the background, and touches
 // the page only once the background has accepted the page's origin: the plug-in's
-// elements are hidden behind the status picture and calls are handed to page-world.js.
+// elements are hidden behind the status picture and calls are handed to the page-world part (pageWorld.js).
 (() => {
+  // A document with an opaque origin (sandboxed) has no origin anyone could have allowed.
+  if (self.origin === 'null') return;
   if (globalThis.tarvxContent) {
     // Injected again after the origin was allowed anew.
     globalThis.tarvxContent.restart();
@@ -32,6 +34,11 @@
   });
 
   function start() {
+    // A prerendered page is not shown yet: it connects once it is.
+    if (document.prerendering) {
+      document.addEventListener('prerenderingchange', start, { once: true });
+      return;
+    }
     observer.observe(document, {
       childList: true,
       subtree: true,

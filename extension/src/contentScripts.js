@@ -1,12 +1,16 @@
-// The page scripts run only where the user or the administrator allowed an origin: they are
-// registered for exactly those hosts and re-registered whenever the lists change.
+// The content script runs only on the hosts of allowed origins: it is registered for
+// exactly those hosts and re-registered whenever the lists change. Match patterns cannot
+// name a port, so it also runs on the host's other ports; it is invisible to the page and
+// changes nothing there until the background has accepted the document's exact origin. Only
+// then does the page-world part go into that one document.
 import { api } from './browserApi.js';
 import { matchPatternOf } from './origins.js';
+import { installPageWorld } from './pageWorld.js';
 
 const ISOLATED = 'tarvx-isolated';
-const MAIN = 'tarvx-page-world';
+// Registered by earlier versions for every page of an allowed host; removed when found.
+const OLD_MAIN = 'tarvx-page-world';
 const ISOLATED_FILES = ['pictures.js', 'content.js'];
-const MAIN_FILES = ['page-world.js'];
 
 let queue = Promise.resolve();
 
@@ -17,24 +21,33 @@ export function registerFor(origins) {
 }
 
 async function replaceRegistration(origins) {
-  const existing = await api.scripting.getRegisteredContentScripts({ ids: [ISOLATED, MAIN] });
+  const existing = await api.scripting.getRegisteredContentScripts({ ids: [ISOLATED, OLD_MAIN] });
   if (existing.length > 0) {
     await api.scripting.unregisterContentScripts({ ids: existing.map((s) => s.id) });
   }
   const matches = [...new Set(origins.map(matchPatternOf))];
   if (matches.length === 0) return;
   await api.scripting.registerContentScripts([
-    // The page-world listener is in place before the isolated script can post to it.
-    { id: MAIN, matches, js: MAIN_FILES, runAt: 'document_start', world: 'MAIN', persistAcrossSessions: true },
     { id: ISOLATED, matches, js: ISOLATED_FILES, runAt: 'document_idle', persistAcrossSessions: true },
   ]);
 }
 
-/** Starts the page scripts in a tab that was open before its origin was allowed. */
+/** Starts the content script in a tab that was open before its origin was allowed. */
 export async function injectInto(tabId) {
-  const target = { tabId, frameIds: [0] };
-  await api.scripting.executeScript({ target, files: MAIN_FILES, world: 'MAIN' });
-  await api.scripting.executeScript({ target, files: ISOLATED_FILES });
+  await api.scripting.executeScript({ target: { tabId, frameIds: [0] }, files: ISOLATED_FILES });
+}
+
+/**
+ * Puts the page-world part into the document whose content script the background has just
+ * accepted for origin: that very document where the browser names documents (Chromium),
+ * else the tab's top frame, where the part itself checks the origin again.
+ */
+export async function injectPageWorld(sender, origin) {
+  const target =
+    typeof sender.documentId === 'string'
+      ? { tabId: sender.tab.id, documentIds: [sender.documentId] }
+      : { tabId: sender.tab.id, frameIds: [0] };
+  await api.scripting.executeScript({ target, world: 'MAIN', func: installPageWorld, args: [origin] });
 }
 
 /** Whether the page in the tab has the plug-in's element or the marker; null if unknown. */

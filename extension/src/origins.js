@@ -31,6 +31,21 @@ export function parseOrigin(text) {
   return text === origin || text === `${origin}/` ? origin : null;
 }
 
+// This computer's own names: no one on the network can answer for them.
+const LOOPBACK_HOSTS = new Set(['localhost', '127.0.0.1', '[::1]']);
+
+/**
+ * Whether a user may allow the origin with one click: https, or http on this computer's own
+ * addresses. Any other http origin can be answered by whoever is on the network path, so
+ * only the administrator's policy can allow it.
+ * @param {string | null} origin
+ */
+export function oneClickOrigin(origin) {
+  if (origin === null) return false;
+  const { protocol, hostname } = new URL(origin);
+  return protocol === 'https:' || (protocol === 'http:' && LOOPBACK_HOSTS.has(hostname));
+}
+
 /**
  * Match patterns cannot name a port: scripts are registered per scheme and host, and the
  * background checks the exact origin of every page that connects.

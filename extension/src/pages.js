@@ -4,10 +4,15 @@ import { originOf } from './origins.js';
 
 export const PAGE_PORT_NAME = 'tarvx-page';
 
-/** The page's origin as the browser reports it; never anything the page says. */
+/**
+ * The page's origin as the browser reports it; never anything the page says. A document
+ * with an opaque origin ("null": sandboxed by its CSP or its frame) has none, whatever its
+ * URL says.
+ */
 export function senderOrigin(sender) {
   if (!sender?.tab || sender.frameId !== 0 || sender.id !== api.runtime.id) return null;
-  return originOf(typeof sender.origin === 'string' && sender.origin !== 'null' ? `${sender.origin}/` : sender.url);
+  if (typeof sender.origin === 'string') return sender.origin === 'null' ? null : originOf(`${sender.origin}/`);
+  return originOf(sender.url);
 }
 
 export class Pages {
@@ -35,6 +40,13 @@ export class Pages {
   /** @param {object} message sent to every page */
   broadcast(message) {
     for (const port of this.ports.keys()) port.postMessage(message);
+  }
+
+  /** @param {number | undefined} tabId @param {object} message sent to that tab's page only */
+  sendToTab(tabId, message) {
+    for (const [port, page] of this.ports) {
+      if (page.tabId === tabId) port.postMessage(message);
+    }
   }
 
   /** Tells the pages of origins no longer allowed to let go, and forgets them. */

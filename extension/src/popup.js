@@ -1,6 +1,6 @@
 // The toolbar popup: for the tab it was opened on (or the one named by ?tab=<id>), whether
 // the page asks for the reader and whether its origin is allowed, and one button to allow
-// or revoke the origin.
+// or revoke the origin where the user may.
 import { api } from './browserApi.js';
 
 const HOST_STATES = {
@@ -40,17 +40,12 @@ function show(state, tabId) {
         ? 'This page asks for the card reader.'
         : 'This page does not ask for the card reader.',
   );
-  text(
-    'allowed',
-    state.byPolicy
-      ? 'Allowed by your administrator.'
-      : state.allowed
-        ? 'Allowed: this site gets the cards read.'
-        : 'Not allowed: this site gets nothing from the reader.',
-  );
-  button.hidden = state.byPolicy;
+  text('allowed', allowedText(state));
+  // Revoking is always possible; allowing only where the user may.
+  button.hidden = state.byPolicy || (!state.allowed && state.whyNoClick !== null);
   button.textContent = state.allowed ? 'Revoke' : 'Allow this site';
-  button.onclick = () => request(state.allowed ? 'revoke' : 'allow', tabId);
+  button.onclick = () => request(state.allowed ? 'revoke' : 'allow', tabId, state.origin);
+  text('problem', state.consentError ? `Cannot read the allowed sites (${state.consentError}); trying again.` : '');
   const host = state.host;
   const listening = host.listening
     ? ' Listening to the reader.'
@@ -62,8 +57,22 @@ function show(state, tabId) {
   document.body.dataset.state = state.allowed ? 'allowed' : 'not-allowed';
 }
 
-async function request(type, tabId) {
-  show(await api.runtime.sendMessage({ type, tabId }), tabId);
+function allowedText(state) {
+  if (state.byPolicy) return 'Allowed by your administrator.';
+  if (state.allowed) return 'Allowed: this site gets the cards read.';
+  if (state.whyNoClick === 'locked') return 'Not allowed. Only your administrator can allow sites here.';
+  if (state.whyNoClick === 'insecure') {
+    return (
+      "Not allowed. Only https sites (and this computer's own, such as http://localhost) can be " +
+      'allowed here: anyone on the network could answer for an http site. Your administrator can allow it.'
+    );
+  }
+  return 'Not allowed: this site gets nothing from the reader.';
+}
+
+/** Asks the background for the tab's state; allow and revoke name the origin shown. */
+async function request(type, tabId, origin) {
+  show(await api.runtime.sendMessage({ type, tabId, origin }), tabId);
 }
 
 targetTabId().then((tabId) => request('state', tabId));

@@ -17,6 +17,9 @@ const HOST_FILE = 'com.tarvo.usbicreader.json';
 // Firefox gives each profile a random UUID for the add-on's pages unless told one.
 const FIREFOX_UUID = '6f1c1c9e-3d2a-4b8e-9a57-1f0e2b7c4d11';
 const TIMEOUT = 15000;
+// A name for the loopback servers that is not this computer's own name: its http pages
+// count as network sites, as an intranet server's would.
+export const NETWORK_HOST = 'kiosk.tarvx.test';
 
 /**
  * The build's host manifest for the browser, pointing at hostPath when given; with hostIds,
@@ -33,19 +36,22 @@ function writeHostManifest(browser, dir, hostPath, hostIds) {
 /**
  * @param {'chromium' | 'firefox'} name
  * @param {{env: object, hostPath?: string, publicPorts: number[], hostIds?: object,
- *          chromiumExtension?: {dir: string, id: string}, forcedInstall?: {id: string}}} options
+ *          chromiumExtension?: {dir: string, id: string}, forcedInstall?: {id: string},
+ *          keepIn?: string}} options
  *   hostIds: the identities the host manifest allows (default: the build's manifest);
  *   chromiumExtension: another unpacked extension for Chromium, with its id;
  *   forcedInstall: load no extension: Chromium installs the one with this id itself, as the
- *   machine's policy (ExtensionInstallForcelist) tells it.
+ *   machine's policy (ExtensionInstallForcelist) tells it;
+ *   keepIn: a folder of the caller's for the profile, kept when the browser closes, so that
+ *   a later launch with the same folder starts where this one left off.
  */
 export async function launch(name, options) {
-  const dir = mkdtempSync(join(tmpdir(), `tarvx-${name}-`));
+  const dir = options.keepIn ?? mkdtempSync(join(tmpdir(), `tarvx-${name}-`));
   const session = name === 'chromium' ? await launchChromium(dir, options) : await launchFirefox(dir, options);
   const close = session.close;
   session.close = async () => {
     await close().catch(() => {});
-    rmSync(dir, { recursive: true, force: true });
+    if (!options.keepIn) rmSync(dir, { recursive: true, force: true });
   };
   return session;
 }
@@ -69,6 +75,7 @@ async function launchChromium(dir, { env, hostPath, publicPorts, hostIds, chromi
     args: [
       '--headless=new',
       ...(forcedInstall ? [] : loaded),
+      `--host-resolver-rules=MAP ${NETWORK_HOST} 127.0.0.1`,
       // Loopback pages count as public sites, as the real pages would.
       `--ip-address-space-overrides=${publicPorts.map((p) => `127.0.0.1:${p}=public`).join(',')}`,
     ],
@@ -106,7 +113,10 @@ async function launchFirefox(dir, { env, hostPath }) {
     // moz-extension: URLs unless given system access.
     env: { ...process.env, ...env, HOME: home, MOZ_REMOTE_ALLOW_SYSTEM_ACCESS: '1' },
     defaultViewport: { width: 800, height: 600, deviceScaleFactor: 1 },
-    extraPrefsFirefox: { 'extensions.webextensions.uuids': JSON.stringify({ [IDS.firefox]: FIREFOX_UUID }) },
+    extraPrefsFirefox: {
+      'extensions.webextensions.uuids': JSON.stringify({ [IDS.firefox]: FIREFOX_UUID }),
+      'network.dns.localDomains': NETWORK_HOST,
+    },
   });
   await browser.installExtension(join(EXTENSION_DIR, 'firefox'));
   const wrap = (page) => ({

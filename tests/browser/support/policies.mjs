@@ -12,8 +12,8 @@ const FILES = {
   firefox: '/etc/firefox/policies/policies.json',
 };
 
-const policy = (browser, origins) =>
-  browser === 'chromium' ? chromiumLinuxPolicy(IDS, origins) : firefoxPolicies(IDS, origins);
+const policy = (browser, origins, more) =>
+  browser === 'chromium' ? chromiumLinuxPolicy(IDS, origins, more) : firefoxPolicies(IDS, origins, more);
 
 // Restores still owed, run on the way out when a test did not get to run its own.
 const pending = new Set();
@@ -28,9 +28,12 @@ for (const signal of ['SIGINT', 'SIGTERM']) {
   });
 }
 
-/** Writes the allowed origins' policy; returns a function that restores what was there before. */
-export function writePolicy(browser, origins) {
-  return writePolicyFile(browser, policy(browser, origins));
+/**
+ * Writes the allowed origins' policy, with the other settings in more ({userConsent,
+ * focusedPageOnly}); returns a function that restores what was there before.
+ */
+export function writePolicy(browser, origins, more) {
+  return writePolicyFile(browser, policy(browser, origins, more));
 }
 
 /** Writes this policy object as the browser's machine-wide file; returns its restore. */

@@ -20,7 +20,12 @@ async function serve(request, response) {
   }
   try {
     const body = await readFile(ROOTS[prefix] + name);
-    response.writeHead(200, { 'content-type': 'text/html; charset=utf-8' }).end(body);
+    const headers = { 'content-type': 'text/html; charset=utf-8' };
+    // ?sandbox: the page as a site serves it sandboxed, in a document with an opaque origin.
+    if (new URL(request.url, 'http://x').searchParams.has('sandbox')) {
+      headers['content-security-policy'] = 'sandbox allow-scripts';
+    }
+    response.writeHead(200, headers).end(body);
   } catch {
     response.writeHead(404).end();
   }

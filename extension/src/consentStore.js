@@ -1,0 +1,76 @@
+// Where consent is kept. The user's list is in the extension's own IndexedDB, which only
+// the extension's pages and background can open: storage.local would do as well, but
+// content scripts, which run inside web pages, can write it. Consent given in a private
+// window is kept in storage.session (closed to content scripts, gone when the browser
+// closes). The administrator's settings come from storage.managed, which only the
+// browser's policies fill.
+import { api } from './browserApi.js';
+
+const DB_NAME = 'tarvx-consent';
+const STORE = 'consent';
+const USER = 'allowedOrigins';
+const PRIVATE = 'privateAllowedOrigins';
+
+function request(r) {
+  return new Promise((resolve, reject) => {
+    r.onsuccess = () => resolve(r.result);
+    r.onerror = () => reject(r.error);
+  });
+}
+
+async function database() {
+  const opening = indexedDB.open(DB_NAME, 1);
+  opening.onupgradeneeded = () => opening.result.createObjectStore(STORE);
+  return request(opening);
+}
+
+async function inStore(mode, action) {
+  const db = await database();
+  try {
+    const store = db.transaction(STORE, mode).objectStore(STORE);
+    return await request(action(store));
+  } finally {
+    db.close();
+  }
+}
+
+export const browserStore = {
+  /** The user's list; on the first read, the one earlier versions kept in storage.local. */
+  async readUser() {
+    const kept = await inStore('readonly', (store) => store.get(USER));
+    if (kept !== undefined) return kept;
+    const earlier = (await api.storage.local.get(USER))[USER];
+    const list = Array.isArray(earlier) ? earlier : [];
+    await this.writeUser(list);
+    await api.storage.local.remove(USER);
+    return list;
+  },
+
+  async writeUser(list) {
+    await inStore('readwrite', (store) => store.put([...list], USER));
+  },
+
+  async readPrivate() {
+    return (await api.storage.session.get(PRIVATE))[PRIVATE];
+  },
+
+  async writePrivate(list) {
+    await api.storage.session.set({ [PRIVATE]: [...list] });
+  },
+
+  async readManaged(keys) {
+    try {
+      return await api.storage.managed.get(keys);
+    } catch {
+      // Firefox rejects when no policy names the add-on.
+      return {};
+    }
+  },
+
+  /** Calls back when the administrator's settings change. */
+  onManagedChange(keys, callback) {
+    api.storage.onChanged.addListener((changes, area) => {
+      if (area === 'managed' && keys.some((key) => key in changes)) callback();
+    });
+  },
+};

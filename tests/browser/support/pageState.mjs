@@ -1,0 +1,51 @@
+// What a test page and the popup show, read the same way by every suite.
+import { allowInPopup, launch } from './browsers.mjs';
+
+/** The calls the recorder page (pages/recorder.html) got, as [name, argument] pairs. */
+export const calls = (tab) => tab.evaluate(() => window.calls);
+export const waitForCalls = (tab, count) => tab.waitFor((n) => window.calls.length >= n, count);
+
+/** The status picture's state ('idle', 'listening'), or null when the page shows none. */
+export const pictureState = (tab) =>
+  tab.evaluate(() => document.querySelector('[data-tarvx-status]')?.dataset.tarvxStatus ?? null);
+export const waitForPicture = (tab, state) =>
+  tab.waitFor((s) => document.querySelector('[data-tarvx-status]')?.dataset.tarvxStatus === s, state);
+
+/** Everything the page shows of us: our global, the picture, the embed's display, the calls. */
+export const traceOfUs = (tab) =>
+  tab.evaluate(() => ({
+    pageWorld: Object.getOwnPropertySymbols(window).includes(Symbol.for('tarvx.pageWorld')),
+    picture: document.querySelector('[data-tarvx-status]') !== null,
+    embed: getComputedStyle(document.getElementById('reader')).display,
+    calls: window.calls,
+  }));
+export const NO_TRACE = { pageWorld: false, picture: false, embed: 'inline', calls: [] };
+
+/** Opens url on the fixture's allowed origin and allows that origin in the popup. */
+export async function openAllowed(f, path) {
+  const url = f.allowed.url(path);
+  const tab = await f.session.openTab(url);
+  await allowInPopup(f.session, url);
+  return tab;
+}
+
+export const popupText = (popup) =>
+  popup.evaluate(() => ({
+    origin: document.getElementById('origin').textContent,
+    asks: document.getElementById('asks').textContent,
+    allowed: document.getElementById('allowed').textContent,
+    button: document.getElementById('toggle').textContent,
+  }));
+
+/**
+ * A browser of the fixture's kind again, for a policy written meanwhile: a fresh profile, or
+ * the one kept in keepIn (see launch).
+ */
+export function relaunch(f, browser, keepIn) {
+  return launch(browser, {
+    env: f.host.env,
+    hostPath: process.env.TARVX_TEST_HOST,
+    publicPorts: [f.allowed.port, f.other.port],
+    keepIn,
+  });
+}
