@@ -111,6 +111,7 @@ async function answerPopup(request) {
     byPolicy: consent.byPolicy(origin),
     whyNoClick: consent.whyNoClick(origin),
     consentError: consent.error,
+    ignoredPolicy: consent.ignoredPolicy,
     host: host.status,
   };
 }

@@ -5,12 +5,19 @@
 // their own, and whether cards go only to the page the user sees (`focusedPageOnly`).
 // Nothing but the lists of origins is stored.
 import { browserStore } from './consentStore.js';
-import { oneClickOrigin, originList } from './origins.js';
+import { oneClickOrigin, originList, whyIgnored } from './origins.js';
 
 const ORIGINS = 'allowedOrigins';
 const USER_CONSENT = 'userConsent';
 const FOCUSED_ONLY = 'focusedPageOnly';
 const RETRY_MS = 1000;
+
+/** @returns {{entry: unknown, why: string}[]} */
+function ignoredEntries(list) {
+  if (list === undefined) return [];
+  if (!Array.isArray(list)) return [{ entry: list, why: 'not a list' }];
+  return list.map((entry) => ({ entry, why: whyIgnored(entry) })).filter((e) => e.why !== null);
+}
 
 export class Consent {
   /**
@@ -26,6 +33,8 @@ export class Consent {
     this.policy = new Set();
     /** The administrator's userConsent, or null when the policy does not set it. */
     this.userConsentSetting = null;
+    /** The policy's entries that are not origins, each with why, for the administrator. */
+    this.ignoredPolicy = [];
     /** Whether cards go only to the page in the focused window's active tab. */
     this.focusedPageOnly = false;
     /** Why the lists could not be read, while they could not; null when they were. */
@@ -54,6 +63,7 @@ export class Consent {
       this.user = new Set(originList(user));
       this.private = new Set(originList(privately));
       this.policy = new Set(originList(managed[ORIGINS]));
+      this.ignoredPolicy = ignoredEntries(managed[ORIGINS]);
       this.userConsentSetting = typeof managed[USER_CONSENT] === 'boolean' ? managed[USER_CONSENT] : null;
       this.focusedPageOnly = managed[FOCUSED_ONLY] === true;
       this.error = null;

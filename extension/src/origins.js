@@ -18,17 +18,39 @@ export function originOf(url) {
 
 /**
  * An origin as written in a policy or stored by the popup: exactly an origin, optionally
- * with one trailing slash; anything with a path, query, fragment or credentials is refused.
- * So is a wildcard: URL parsing keeps `*` in a host, and the match pattern made from it
- * (matchPatternOf) would put the page scripts on every subdomain.
+ * with one trailing slash. Two differences from the browser's own form are unambiguous and
+ * forgiven: letters in upper case (scheme, host) and the scheme's own port written out.
+ * Anything else is refused (whyIgnored says why): a path, query, fragment or credentials,
+ * or a host the browser would rewrite otherwise (old address forms, percent signs, other
+ * scripts). So is a wildcard: URL parsing keeps `*` in a host, and the match pattern made
+ * from it (matchPatternOf) would put the page scripts on every subdomain.
  * @param {unknown} text
  * @returns {string | null}
  */
 export function parseOrigin(text) {
-  if (typeof text !== 'string' || text.includes('*')) return null;
+  return judgeOrigin(text).origin;
+}
+
+/** @param {unknown} text @returns {string | null} why parseOrigin ignores it; null when it does not */
+export function whyIgnored(text) {
+  return judgeOrigin(text).why;
+}
+
+const DEFAULT_PORT = /^(https:\/\/[^/]*):443$|^(http:\/\/[^/]*):80$/;
+
+function judgeOrigin(text) {
+  const ignored = (why) => ({ origin: null, why });
+  if (typeof text !== 'string') return ignored('not text');
+  if (text.includes('*')) return ignored('a wildcard: one exact origin per entry');
   const origin = originOf(text);
-  if (origin === null) return null;
-  return text === origin || text === `${origin}/` ? origin : null;
+  if (origin === null) return ignored('not an http:// or https:// address');
+  const written = (text.endsWith('/') ? text.slice(0, -1) : text).replace(/[A-Z]/g, (c) => c.toLowerCase());
+  const form = written.replace(DEFAULT_PORT, (_, https, http) => https ?? http);
+  if (form === origin) return { origin, why: null };
+  if (/^[a-z]+:\/\/[^/?#]*[/?#@]/.test(written) || written.includes('@')) {
+    return ignored('more than an origin: a path, query, fragment or user name');
+  }
+  return ignored(`not as the browser writes it (${origin})`);
 }
 
 // This computer's own names: no one on the network can answer for them.

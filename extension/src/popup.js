@@ -46,6 +46,7 @@ function show(state, tabId) {
   button.textContent = state.allowed ? 'Revoke' : 'Allow this site';
   button.onclick = () => request(state.allowed ? 'revoke' : 'allow', tabId, state.origin);
   text('problem', state.consentError ? `Cannot read the allowed sites (${state.consentError}); trying again.` : '');
+  text('policy-problems', policyProblems(state.ignoredPolicy ?? []));
   const host = state.host;
   const listening = host.listening
     ? ' Listening to the reader.'
@@ -68,6 +69,13 @@ function allowedText(state) {
     );
   }
   return 'Not allowed: this site gets nothing from the reader.';
+}
+
+// For the administrator: entries of the policy's list that allow nothing, and why.
+function policyProblems(ignored) {
+  if (ignored.length === 0) return '';
+  const entries = ignored.map(({ entry, why }) => `${JSON.stringify(entry)} (${why})`);
+  return `Your administrator's list has entries the extension ignores: ${entries.join('; ')}.`;
 }
 
 /** Asks the background for the tab's state; allow and revoke name the origin shown. */

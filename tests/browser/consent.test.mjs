@@ -221,6 +221,30 @@ for (const browser of BROWSERS) {
       });
     }
 
+    test("the policy's entries: upper case is forgiven, an entry with a path is ignored and named in the popup", async () => {
+      await f.session.close();
+      const upper = f.allowed.origin.toUpperCase();
+      const withPath = `${f.other.origin}/cards`;
+      const restore = writePolicy(browser, [upper, withPath]);
+      try {
+        f.session = await relaunch(f, browser);
+        const tab = await f.session.openTab(f.allowed.url(RECORDER));
+        const other = await f.session.openTab(f.other.url(RECORDER));
+        await f.host.waitForStarts(1, 20000);
+        await waitForPicture(tab, 'idle');
+        const popup = await popupFor(f.session, f.other.url(RECORDER));
+        assert.equal(
+          await popup.evaluate(() => document.getElementById('policy-problems').textContent),
+          `Your administrator's list has entries the extension ignores: "${withPath}" ` +
+            '(more than an origin: a path, query, fragment or user name).',
+        );
+        await sleep(QUIET_MS);
+        assert.deepEqual(await traceOfUs(other), NO_TRACE);
+      } finally {
+        restore();
+      }
+    });
+
     test('consent written where content scripts can write (storage.local) allows nothing', async () => {
       const url = f.other.url(RECORDER);
       const tab = await f.session.openTab(url);

@@ -35,9 +35,12 @@ TEST(AllowedOrigin, SaysWhyAnEntryIsIgnored) {
     const char* entry;
     const char* why;
   } cases[] = {
-      {"https://Shop.example", "upper case"},   {"https://shop.example:443", "the scheme's own port"},
-      {"https://shop.example/cards", "a path"}, {"https://*.shop.example", "wildcard"},
-      {"shop.example", "http:// or https://"},  {"http://[0:0::1]", "not as a browser writes it (::1)"},
+      {"https://shop.example:0443", "a port not as a browser writes it"},
+      {"http://127.1", "four decimal numbers"},
+      {"https://shop.example/cards", "a path"},
+      {"https://*.shop.example", "wildcard"},
+      {"shop.example", "http:// or https://"},
+      {"http://[0:0::1]", "not as a browser writes it (::1)"},
   };
   for (const auto& c : cases) {
     EXPECT_NE(ParseAllowedOrigin(c.entry).why.find(c.why), std::string::npos)

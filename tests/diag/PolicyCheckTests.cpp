@@ -184,15 +184,16 @@ TEST(PolicyCheck, ChromiumPolicies) {
        {true, false},
        {},
        0},
-      {"origins, two of them ignored",
+      {"origins, one forgiven and listed once, two ignored",
        "Chrome",
        [origins](FakeMachineProbe& m) {
-         List(m, "HKLM", origins, {"https://shop.example", "https://Shop.example", "https://shop.example:443"});
+         List(m, "HKLM", origins,
+              {"https://shop.example", "https://Shop.example:443", "https://shop.example/cards", "http://127.1"});
        },
        {false, true},
        {"allowed origins (" + kId + "): https://shop.example\n",
-        "HKLM\\" + origins + "\\2 = \"https://Shop.example\" is ignored by the extension: upper case",
-        "\\3 = \"https://shop.example:443\" is ignored by the extension: the scheme's own port", "The allowed origins"},
+        "HKLM\\" + origins + "\\3 = \"https://shop.example/cards\" is ignored by the extension: more than",
+        "\\4 = \"http://127.1\" is ignored by the extension: an address not written", "The allowed origins"},
        2},
       {"the list in the tenth place sorts after the ninth",
        "Chrome",
@@ -267,12 +268,12 @@ TEST(PolicyCheck, FirefoxPolicies) {
          m.keys[{"HKLM", kFirefox}].values["ExtensionSettings"] =
              "{\"" + kAddOn + "\": {\"installation_mode\": \"force_installed\"}}";
          List(m, "HKLM", kFirefox + "\\3rdparty\\Extensions\\" + kAddOn + "\\allowedOrigins",
-              {"https://kiosk.example", "http://kiosk.example:80"});
+              {"https://kiosk.example", "http://kiosk.example:8o"});
        },
        {},
        {"Policies (HKLM\\" + kFirefox + ")", "force-installed",
         "allowed origins (" + kAddOn + "): https://kiosk.example\n",
-        "\\allowedOrigins\\2 = \"http://kiosk.example:80\" is ignored"},
+        "\\allowedOrigins\\2 = \"http://kiosk.example:8o\" is ignored"},
        1,
        {"shop.example"}},
   };

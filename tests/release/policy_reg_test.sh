@@ -56,10 +56,10 @@ for entry in "${browsers[@]}"; do
     grep -qF "allowed origins ($id): https://shop.example" <<<"$section" ||
       { fail "tarvx-diag --bridge did not read $name's list as https://shop.example:"; echo "$section"; }
     # An entry the extension ignores, as an administrator might write it: named.
-    sed 's|^"1"=.*$|"1"="https://Shop.example"\r|' "$template" > "$work/upper.reg"
-    import "$work/upper.reg" "$tool" >/dev/null 2>&1 || fail "$tool could not import the list in upper case"
-    grep -qF '"https://Shop.example" is ignored by the extension: upper case' <<<"$(bridge_section "$name")" ||
-      fail "tarvx-diag --bridge did not name $name's entry in upper case as ignored"
+    sed 's|^"1"=.*$|"1"="https://shop.example/cards"\r|' "$template" > "$work/path.reg"
+    import "$work/path.reg" "$tool" >/dev/null 2>&1 || fail "$tool could not import the list with a path"
+    grep -qF '"https://shop.example/cards" is ignored by the extension: more than an origin' <<<"$(bridge_section "$name")" ||
+      fail "tarvx-diag --bridge did not name $name's entry with a path as ignored"
     import "$policies/$prefix-remove-allowed-origins.reg" "$tool" >/dev/null 2>&1 || fail "$tool could not import the removal"
     "$wine_exec" reg query "HKLM\\SOFTWARE\\Policies\\$browser\\3rdparty\\extensions\\$id" >/dev/null 2>&1 &&
       fail "$browser via $tool: the extension's policy key is still there after the removal"

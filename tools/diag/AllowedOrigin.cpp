@@ -139,8 +139,14 @@ bool IsPlainHostChar(char c) { return (c >= 'a' && c <= 'z') || IsDigit(c) || c 
 
 }  // namespace
 
-OriginVerdict ParseAllowedOrigin(std::string_view entry) {
-  if (entry.find('*') != std::string_view::npos) return Ignored("a wildcard: one exact origin per entry");
+OriginVerdict ParseAllowedOrigin(std::string_view written) {
+  if (written.find('*') != std::string_view::npos) return Ignored("a wildcard: one exact origin per entry");
+  // Upper case in the scheme and host is forgiven: the browser writes them in lower case.
+  std::string lowered(written);
+  for (char& c : lowered) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  const std::string_view entry = lowered;
   std::string_view scheme;
   std::uint32_t defaultPort = 0;
   if (entry.substr(0, 7) == "http://") {
@@ -150,7 +156,7 @@ OriginVerdict ParseAllowedOrigin(std::string_view entry) {
     scheme = "https";
     defaultPort = 443;
   } else {
-    return Ignored("not http:// or https:// (in lower case) at the start");
+    return Ignored("not http:// or https:// at the start");
   }
   std::string_view rest = entry.substr(scheme.size() + 3);
   if (!rest.empty() && rest.back() == '/') rest.remove_suffix(1);
@@ -182,7 +188,6 @@ OriginVerdict ParseAllowedOrigin(std::string_view entry) {
     }
     if (host.empty()) return Ignored("no host");
     for (char c : host) {
-      if (c >= 'A' && c <= 'Z') return Ignored("upper case in the host");
       if (!IsPlainHostChar(c)) return Ignored("a character the browser rewrites in the host");
     }
     if (EndsInNumber(host) && !IsCanonicalIpv4(host)) {
@@ -200,8 +205,8 @@ OriginVerdict ParseAllowedOrigin(std::string_view entry) {
       value = value * 10 + static_cast<std::uint32_t>(c - '0');
     }
     if (value > 65535) return Ignored("a port above 65535");
-    if (value == defaultPort) return Ignored("the scheme's own port written out");
-    origin += ":" + std::string(port);
+    // The scheme's own port written out is forgiven too: the origin leaves it out.
+    if (value != defaultPort) origin += ":" + std::string(port);
   }
   return {origin, ""};
 }

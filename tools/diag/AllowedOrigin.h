@@ -1,8 +1,9 @@
 // The extension's rule for an entry of an allowed-origins policy, so that the policy check
 // can say which entries the extension ignores: exactly an origin as a browser writes it
-// (scheme, lower-case host, a port only when it is not the scheme's own), optionally with
-// one trailing slash. Anything else is ignored by the extension, without a word; the
-// shared table tests/data/origin-cases.json holds both to the same answers.
+// (scheme, host, a port only when it is not the scheme's own), optionally with one trailing
+// slash; upper case letters and the scheme's own port written out are forgiven. Anything
+// else is ignored by the extension; the shared table tests/data/origin-cases.json holds
+// both to the same answers.
 #pragma once
 
 #include <optional>

@@ -70,7 +70,10 @@ void ReportOrigins(const std::vector<ListEntry>& entries, const std::string& sou
   std::string taken;
   for (const ListEntry& entry : entries) {
     const OriginVerdict verdict = ParseAllowedOrigin(entry.value);
-    if (verdict.origin) taken += (taken.empty() ? "" : ", ") + *verdict.origin;
+    // Entries written differently may name one origin: it is listed once.
+    if (verdict.origin && (", " + taken + ", ").find(", " + *verdict.origin + ", ") == std::string::npos) {
+      taken += (taken.empty() ? "" : ", ") + *verdict.origin;
+    }
   }
   report.Out() << "    allowed origins (" << source << "): " << (taken.empty() ? "none usable" : taken) << "\n";
   for (const ListEntry& entry : entries) {
