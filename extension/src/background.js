@@ -100,7 +100,7 @@ async function answerPopup(request) {
     // Allowed from a private window: for this browser session only.
     await consent.allow(origin, { privately: tab.incognito === true });
     await applyConsent();
-  } else if (asSeen && request.type === 'revoke' && !consent.byPolicy(origin)) {
+  } else if (asSeen && request.type === 'revoke' && consent.revocable(origin)) {
     await consent.revoke(origin);
     await applyConsent();
   }
@@ -109,6 +109,7 @@ async function answerPopup(request) {
     asks: pages.hasTab(tab.id) || (await pageAsksForReader(tab.id)),
     allowed: consent.isAllowed(origin),
     byPolicy: consent.byPolicy(origin),
+    policySource: consent.policySource,
     whyNoClick: consent.whyNoClick(origin),
     consentError: consent.error,
     ignoredPolicy: consent.ignoredPolicy,

@@ -33,6 +33,10 @@ export class Consent {
     this.policy = new Set();
     /** The administrator's userConsent, or null when the policy does not set it. */
     this.userConsentSetting = null;
+    /** 'administrator', or 'program' when the managed settings may be a program's (Firefox). */
+    this.policySource = 'administrator';
+    /** Origins of a program's managed list the user revoked. */
+    this.revoked = new Set();
     /** The policy's entries that are not origins, each with why, for the administrator. */
     this.ignoredPolicy = [];
     /** Whether cards go only to the page in the focused window's active tab. */
@@ -55,11 +59,15 @@ export class Consent {
   async reload() {
     clearTimeout(this.retryTimer);
     try {
-      const [user, privately, managed] = await Promise.all([
+      const [user, privately, managed, source, revoked] = await Promise.all([
         this.store.readUser(),
         this.store.readPrivate(),
         this.store.readManaged([ORIGINS, USER_CONSENT, FOCUSED_ONLY]),
+        this.store.managedSource(),
+        this.store.readRevoked(),
       ]);
+      this.policySource = source;
+      this.revoked = new Set(originList(revoked));
       this.user = new Set(originList(user));
       this.private = new Set(originList(privately));
       this.policy = new Set(originList(managed[ORIGINS]));
@@ -86,12 +94,17 @@ export class Consent {
 
   /** @param {string | null} origin */
   isAllowed(origin) {
-    return origin !== null && (this.policy.has(origin) || this.byUser(origin));
+    return origin !== null && (this.byPolicy(origin) || this.byUser(origin));
   }
 
   /** @param {string} origin */
   byPolicy(origin) {
-    return this.policy.has(origin);
+    return this.policy.has(origin) && !(this.policySource === 'program' && this.revoked.has(origin));
+  }
+
+  /** Whether the user may revoke the managed entry for origin: a program's, not the administrator's. */
+  revocable(origin) {
+    return !this.policy.has(origin) || this.policySource === 'program';
   }
 
   /** Why the user cannot allow this origin with a click; null when they can. */
@@ -103,7 +116,7 @@ export class Consent {
 
   allowedOrigins() {
     const byUser = [...this.user, ...this.private].filter((o) => this.byUser(o) && !this.policy.has(o));
-    return [...new Set([...this.policy, ...byUser])];
+    return [...new Set([...[...this.policy].filter((o) => this.byPolicy(o)), ...byUser])];
   }
 
   /**
@@ -114,6 +127,7 @@ export class Consent {
     await this.ready;
     const why = this.whyNoClick(origin);
     if (why) throw new Error(why === 'locked' ? 'users may not allow sites here' : `${origin} is not https`);
+    if (this.revoked.delete(origin)) await this.store.writeRevoked(this.revoked);
     if (privately) {
       this.private.add(origin);
       await this.store.writePrivate(this.private);
@@ -130,5 +144,9 @@ export class Consent {
     this.private.delete(origin);
     await this.store.writeUser(this.user);
     await this.store.writePrivate(this.private);
+    if (this.policy.has(origin) && this.revocable(origin)) {
+      this.revoked.add(origin);
+      await this.store.writeRevoked(this.revoked);
+    }
   }
 }

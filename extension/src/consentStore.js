@@ -10,6 +10,7 @@ const DB_NAME = 'tarvx-consent';
 const STORE = 'consent';
 const USER = 'allowedOrigins';
 const PRIVATE = 'privateAllowedOrigins';
+const REVOKED = 'revokedManagedOrigins';
 
 function request(r) {
   return new Promise((resolve, reject) => {
@@ -50,6 +51,15 @@ export const browserStore = {
     await inStore('readwrite', (store) => store.put([...list], USER));
   },
 
+  /** Origins of a program's managed list (see managedSource) that the user revoked. */
+  async readRevoked() {
+    return (await inStore('readonly', (store) => store.get(REVOKED))) ?? [];
+  },
+
+  async writeRevoked(list) {
+    await inStore('readwrite', (store) => store.put([...list], REVOKED));
+  },
+
   async readPrivate() {
     return (await api.storage.session.get(PRIVATE))[PRIVATE];
   },
@@ -65,6 +75,19 @@ export const browserStore = {
       // Firefox rejects when no policy names the add-on.
       return {};
     }
+  },
+
+  /**
+   * Who filled storage.managed: 'administrator', or 'program' where it cannot be known. Chrome
+   * and Edge fill it from their policies only. Firefox also from places any program of the
+   * user can write (a per-user registry key, ~/.mozilla/managed-storage/) when no enterprise
+   * policy names the add-on, and does not say which; an add-on installed by enterprise
+   * policy ('admin') shows that the administrator's policies are in force.
+   */
+  async managedSource() {
+    if (typeof api.runtime.getBrowserInfo !== 'function') return 'administrator';
+    const self = await api.management.getSelf();
+    return self.installType === 'admin' ? 'administrator' : 'program';
   },
 
   /** Calls back when the administrator's settings change. */

@@ -42,7 +42,8 @@ function show(state, tabId) {
   );
   text('allowed', allowedText(state));
   // Revoking is always possible; allowing only where the user may.
-  button.hidden = state.byPolicy || (!state.allowed && state.whyNoClick !== null);
+  const byAdministrator = state.byPolicy && state.policySource === 'administrator';
+  button.hidden = byAdministrator || (!state.allowed && state.whyNoClick !== null);
   button.textContent = state.allowed ? 'Revoke' : 'Allow this site';
   button.onclick = () => request(state.allowed ? 'revoke' : 'allow', tabId, state.origin);
   text('problem', state.consentError ? `Cannot read the allowed sites (${state.consentError}); trying again.` : '');
@@ -59,6 +60,9 @@ function show(state, tabId) {
 }
 
 function allowedText(state) {
+  if (state.byPolicy && state.policySource === 'program') {
+    return "Allowed by a program on this computer (not known to be your administrator's policy).";
+  }
   if (state.byPolicy) return 'Allowed by your administrator.';
   if (state.allowed) return 'Allowed: this site gets the cards read.';
   if (state.whyNoClick === 'locked') return 'Not allowed. Only your administrator can allow sites here.';

@@ -88,14 +88,14 @@ for (const browser of BROWSERS) {
         const profile = mkdtempSync(join(tmpdir(), 'tarvx-consent-profile-'));
         let restore = () => {};
         try {
-          f.session = await relaunch(f, browser, profile);
+          f.session = await relaunch(f, browser, { keepIn: profile });
           await f.session.openTab(f.other.url('/pages/plain.html'));
           await allowInPopup(f.session, f.other.url('/pages/plain.html'));
           await f.session.close();
 
           const kiosk = `http://${NETWORK_HOST}:${f.allowed.port}`;
           restore = writePolicy(browser, [kiosk], c.userConsent === undefined ? {} : { userConsent: c.userConsent });
-          f.session = await relaunch(f, browser, profile);
+          f.session = await relaunch(f, browser, { keepIn: profile });
           const kioskTab = await f.session.openTab(`${kiosk}${RECORDER}`);
           await f.host.waitForStarts(1, 20000);
           await waitForPicture(kioskTab, 'idle');
@@ -141,7 +141,7 @@ for (const browser of BROWSERS) {
         const own = f.other.url(RECORDER);
         const profile = mkdtempSync(join(tmpdir(), 'tarvx-consent-profile-'));
         try {
-          f.session = await relaunch(f, browser, profile);
+          f.session = await relaunch(f, browser, { keepIn: profile });
           const settings = await f.session.openTab('chrome://extensions');
           // As a user does on chrome://extensions (an unpacked extension needs developer mode).
           await settings.evaluate(async (id) => {
@@ -171,7 +171,7 @@ for (const browser of BROWSERS) {
           assert.deepEqual(kept, [], 'nothing is written to the lasting list');
           await f.session.close();
 
-          f.session = await relaunch(f, browser, profile);
+          f.session = await relaunch(f, browser, { keepIn: profile });
           await f.session.openTab(own);
           const after = await popupFor(f.session, own);
           assert.equal((await popupText(after)).button, 'Allow this site');
@@ -244,6 +244,32 @@ for (const browser of BROWSERS) {
         restore();
       }
     });
+
+    test(
+      "a list a program of the user put in the add-on's managed storage is labelled so and can be revoked",
+      { skip: browser !== 'firefox' },
+      async () => {
+        await f.session.close();
+        f.session = await relaunch(f, browser, { userManagedStorage: { allowedOrigins: [f.allowed.origin] } });
+        const url = f.allowed.url(RECORDER);
+        const tab = await f.session.openTab(url);
+        await f.host.waitForStarts(1, 20000);
+        await waitForPicture(tab, 'idle');
+        const popup = await popupFor(f.session, url);
+        assert.deepEqual(await popupText(popup), {
+          origin: f.allowed.origin,
+          asks: 'This page asks for the card reader.',
+          allowed: "Allowed by a program on this computer (not known to be your administrator's policy).",
+          button: 'Revoke',
+        });
+        await popup.click('#toggle');
+        await popup.waitFor(() => document.body.dataset.state === 'not-allowed');
+        await tab.waitFor(() => document.querySelector('[data-tarvx-status]') === null);
+        await tab.goto(url);
+        await sleep(QUIET_MS);
+        assert.deepEqual(await traceOfUs(tab), NO_TRACE);
+      },
+    );
 
     test('consent written where content scripts can write (storage.local) allows nothing', async () => {
       const url = f.other.url(RECORDER);

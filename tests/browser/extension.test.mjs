@@ -311,8 +311,16 @@ for (const browser of BROWSERS) {
           ['CardReaded', 5],
         ]);
         const popup = await popupFor(f.session, url);
-        assert.equal((await popupText(popup)).allowed, 'Allowed by your administrator.');
-        assert.equal(await popup.evaluate(() => document.getElementById('toggle').hidden), true);
+        // Firefox cannot tell its enterprise policy from a program's managed storage unless
+        // the add-on itself was installed by policy; here it is a temporary add-on.
+        const byAdministrator = browser === 'chromium';
+        assert.equal(
+          (await popupText(popup)).allowed,
+          byAdministrator
+            ? 'Allowed by your administrator.'
+            : "Allowed by a program on this computer (not known to be your administrator's policy).",
+        );
+        assert.equal(await popup.evaluate(() => document.getElementById('toggle').hidden), byAdministrator);
 
         await sleep(QUIET_MS);
         assert.deepEqual(await calls(other), [], 'the policy names one exact origin');

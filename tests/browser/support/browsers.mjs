@@ -37,13 +37,15 @@ function writeHostManifest(browser, dir, hostPath, hostIds) {
  * @param {'chromium' | 'firefox'} name
  * @param {{env: object, hostPath?: string, publicPorts: number[], hostIds?: object,
  *          chromiumExtension?: {dir: string, id: string}, forcedInstall?: {id: string},
- *          keepIn?: string}} options
+ *          keepIn?: string, userManagedStorage?: object}} options
  *   hostIds: the identities the host manifest allows (default: the build's manifest);
  *   chromiumExtension: another unpacked extension for Chromium, with its id;
  *   forcedInstall: load no extension: Chromium installs the one with this id itself, as the
  *   machine's policy (ExtensionInstallForcelist) tells it;
  *   keepIn: a folder of the caller's for the profile, kept when the browser closes, so that
- *   a later launch with the same folder starts where this one left off.
+ *   a later launch with the same folder starts where this one left off;
+ *   userManagedStorage: (Firefox) the add-on's managed storage as a program of the user
+ *   can write it, in the user's own folder.
  */
 export async function launch(name, options) {
   const dir = options.keepIn ?? mkdtempSync(join(tmpdir(), `tarvx-${name}-`));
@@ -101,9 +103,21 @@ async function launchChromium(dir, { env, hostPath, publicPorts, hostIds, chromi
   };
 }
 
-async function launchFirefox(dir, { env, hostPath }) {
+async function launchFirefox(dir, { env, hostPath, userManagedStorage }) {
   const home = join(dir, 'home');
   writeHostManifest('firefox', join(home, '.mozilla', 'native-messaging-hosts'), hostPath);
+  if (userManagedStorage) {
+    // Where any program of the user can give the add-on managed storage (Linux's place).
+    const folder = join(home, '.mozilla', 'managed-storage');
+    mkdirSync(folder, { recursive: true });
+    const manifest = {
+      name: IDS.firefox,
+      description: 'written by a program',
+      type: 'storage',
+      data: userManagedStorage,
+    };
+    writeFileSync(join(folder, `${IDS.firefox}.json`), JSON.stringify(manifest));
+  }
   const browser = await puppeteer.launch({
     browser: 'firefox',
     executablePath: '/usr/bin/firefox-esr',

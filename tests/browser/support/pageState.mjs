@@ -39,13 +39,13 @@ export const popupText = (popup) =>
 
 /**
  * A browser of the fixture's kind again, for a policy written meanwhile: a fresh profile, or
- * the one kept in keepIn (see launch).
+ * with more options for launch (keepIn: the profile kept in that folder; see launch).
  */
-export function relaunch(f, browser, keepIn) {
+export function relaunch(f, browser, more = {}) {
   return launch(browser, {
     env: f.host.env,
     hostPath: process.env.TARVX_TEST_HOST,
     publicPorts: [f.allowed.port, f.other.port],
-    keepIn,
+    ...more,
   });
 }

@@ -23,6 +23,9 @@ function fakeStore(failures) {
     readPrivate: async () => [...kept.private],
     writePrivate: async (list) => (kept.private = [...list]),
     readManaged: async () => ({}),
+    managedSource: async () => 'administrator',
+    readRevoked: async () => [],
+    writeRevoked: async () => {},
     onManagedChange() {},
   };
 }
