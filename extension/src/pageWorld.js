@@ -17,6 +17,26 @@ export function installPageWorld(acceptedOrigin) {
     CardReaded: (n) => Number.isInteger(n) && n >= 0 && n <= CARD_NUMBER_MAX,
     DeviceChanged: (n) => n === 0 || n === 1,
   };
+  // The page's callbacks found as the plug-in's evaluated statement `CardReaded(n);` found
+  // them: by name in the page's global scope, so function declarations, var, and the let
+  // and const bindings of its classic scripts, and window properties. The names below are
+  // free here on purpose. A binding not yet initialised reads as missing.
+  const callbacks = {
+    CardReaded: () => {
+      try {
+        return CardReaded;
+      } catch {
+        return undefined;
+      }
+    },
+    DeviceChanged: () => {
+      try {
+        return DeviceChanged;
+      } catch {
+        return undefined;
+      }
+    },
+  };
 
   window.addEventListener('message', (event) => {
     if (event.source !== window) return;
@@ -24,7 +44,15 @@ export function installPageWorld(acceptedOrigin) {
     if (typeof data !== 'object' || data === null || data.tarvxBridge !== 1) return;
     const { call, argument } = data;
     if (!Object.prototype.hasOwnProperty.call(valid, call) || !valid[call](argument)) return;
-    const fn = window[call];
-    if (typeof fn === 'function') fn.call(window, argument);
+    const fn = callbacks[call]();
+    if (typeof fn !== 'function') return;
+    try {
+      fn.call(window, argument);
+    } catch (e) {
+      // The page's own error, shown as the page's; later calls are made all the same.
+      setTimeout(() => {
+        throw e;
+      });
+    }
   });
 }

@@ -239,6 +239,40 @@ for (const browser of BROWSERS) {
       assert.deepEqual(await calls(tab), []);
     });
 
+    test("the page's callbacks are found however its classic scripts declare them", async () => {
+      const called = [
+        ['DeviceChanged', 1],
+        ['CardReaded', 1],
+        ['CardReaded', 2],
+      ];
+      // style (pages/callbacks.html) -> the calls the page records
+      const styles = {
+        function: called,
+        var: called,
+        let: called,
+        const: called,
+        window: called,
+        missing: [],
+        notFunctions: [],
+        // The first card's callback throws; the next card is still given.
+        throwing: called,
+      };
+      const tabs = {};
+      for (const style of Object.keys(styles)) {
+        const path = `/pages/callbacks.html?style=${style}`;
+        tabs[style] = style === 'function' ? await openAllowed(f, path) : await f.session.openTab(f.allowed.url(path));
+      }
+      for (const tab of Object.values(tabs)) await waitForPicture(tab, 'idle');
+      f.host.plugIn();
+      f.host.presentCard(1);
+      f.host.presentCard(2);
+      await waitForCalls(tabs.function, 3);
+      await sleep(500);
+      const got = {};
+      for (const [style, tab] of Object.entries(tabs)) got[style] = await calls(tab);
+      assert.deepEqual(got, styles);
+    });
+
     test('two tabs both get each card from one host', async () => {
       const first = await openAllowed(f, RECORDER);
       const second = await f.session.openTab(f.allowed.url(RECORDER) + '?second');
