@@ -72,6 +72,9 @@ api.runtime.onConnect.addListener(async (port) => {
   pages.add(port, origin);
   port.postMessage({ type: 'welcome', listening: host.status.listening });
   pagesChanged();
+  // A page asking anew is the moment to try a host that could not be used before (it may
+  // have been installed meanwhile).
+  host.retryIfFailed();
 });
 
 api.runtime.onMessage.addListener((request, sender, sendResponse) => {

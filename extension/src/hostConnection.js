@@ -1,16 +1,22 @@
 // The one native port of the browser: open while a page wants cards, reopened with
 // backoff when the host goes away while pages still want it.
 import { api } from './browserApi.js';
+import { NO_HELLO, failureOf, protocolMismatch } from './hostFailure.js';
 import { HOST_NAME, PROTOCOL, validHostMessage } from './protocol.js';
 
 const FIRST_RETRY_MS = 500;
 const LAST_RETRY_MS = 8000;
 // A host that stayed up this long is taken as healthy: the next retry starts short again.
 const HEALTHY_MS = 10000;
+// A host that has not said hello by then is not going to.
+const HELLO_MS = 15000;
 
 /**
- * @typedef {'off' | 'starting' | 'connected' | 'retrying'} HostState
- * @typedef {{ state: HostState, listening: boolean, version: string | null, lastError: string | null }} HostStatus
+ * 'failed': a cause that trying again cannot mend (hostFailure.js); tried again when a page
+ * asks anew (retryIfFailed).
+ * @typedef {'off' | 'starting' | 'connected' | 'retrying' | 'failed'} HostState
+ * @typedef {{ state: HostState, listening: boolean, version: string | null, lastError: string | null,
+ *             code: string | null, sentence: string | null }} HostStatus
  */
 
 export class HostConnection {
@@ -26,7 +32,8 @@ export class HostConnection {
     this.retryTimer = null;
     this.retryMs = FIRST_RETRY_MS;
     /** @type {HostStatus} */
-    this.status = { state: 'off', listening: false, version: null, lastError: null };
+    this.helloTimer = null;
+    this.status = { state: 'off', listening: false, version: null, lastError: null, code: null, sentence: null };
   }
 
   /** @param {boolean} wanted whether any allowed page wants cards */
@@ -50,16 +57,26 @@ export class HostConnection {
     port.onMessage.addListener((message) => this.receive(port, message));
     port.onDisconnect.addListener((p) => this.lost(port, p));
     port.postMessage({ type: 'hello' });
+    clearTimeout(this.helloTimer);
+    this.helloTimer = setTimeout(() => this.giveUp(port, NO_HELLO), HELLO_MS);
     this.update({ state: 'starting', listening: false, version: null });
+  }
+
+  /** Opens the port again after a failure that retrying could not mend: a page asks anew. */
+  retryIfFailed() {
+    if (!this.wanted || this.status.state !== 'failed') return;
+    this.retryMs = FIRST_RETRY_MS;
+    this.open();
   }
 
   close() {
     clearTimeout(this.retryTimer);
+    clearTimeout(this.helloTimer);
     this.retryTimer = null;
     const port = this.port;
     this.port = null;
     port?.disconnect();
-    this.update({ state: 'off', listening: false, version: null, lastError: null });
+    this.update({ state: 'off', listening: false, version: null, lastError: null, code: null, sentence: null });
   }
 
   receive(port, raw) {
@@ -81,28 +98,40 @@ export class HostConnection {
   }
 
   greet(hello) {
+    clearTimeout(this.helloTimer);
     if (hello.protocol !== PROTOCOL) {
-      this.port.disconnect();
-      this.lost(this.port, {
-        error: { message: `host speaks protocol ${hello.protocol}, this extension ${PROTOCOL}: update both` },
-      });
+      this.giveUp(this.port, protocolMismatch(hello.protocol, PROTOCOL));
       return;
     }
     this.greeted = true;
-    this.update({ state: 'connected', version: hello.version, lastError: null });
+    this.update({ state: 'connected', version: hello.version, lastError: null, code: null, sentence: null });
   }
 
-  lost(port, disconnected) {
+  /** Closes the port ourselves, for this failure. */
+  giveUp(port, failure) {
+    if (port !== this.port) return;
+    port.disconnect();
+    this.lost(port, null, failure);
+  }
+
+  lost(port, disconnected, failure = null) {
     if (port !== this.port) return;
     this.port = null;
+    clearTimeout(this.helloTimer);
     // Chromium reports why on runtime.lastError, Firefox on the port's error.
-    const why = disconnected?.error?.message ?? api.runtime.lastError?.message ?? 'the host exited';
+    const why = disconnected?.error?.message ?? api.runtime.lastError?.message ?? null;
+    const cause = failure ?? failureOf(why);
     if (!this.wanted) return;
+    const reported = { listening: false, lastError: why ?? cause.sentence, code: cause.code, sentence: cause.sentence };
+    if (cause.final) {
+      this.update({ state: 'failed', ...reported });
+      return;
+    }
     if (Date.now() - this.openedAt >= HEALTHY_MS) this.retryMs = FIRST_RETRY_MS;
     const delay = this.retryMs;
     this.retryMs = Math.min(this.retryMs * 2, LAST_RETRY_MS);
     this.retryTimer = setTimeout(() => this.open(), delay);
-    this.update({ state: 'retrying', listening: false, lastError: why });
+    this.update({ state: 'retrying', ...reported });
   }
 
   /** @param {Partial<HostStatus>} change */

@@ -8,6 +8,7 @@ const HOST_STATES = {
   starting: 'Starting the reader program…',
   connected: 'Reader program running.',
   retrying: 'The reader program is not running; retrying.',
+  failed: 'The reader program cannot be used.',
 };
 
 async function targetTabId() {
@@ -54,7 +55,12 @@ function show(state, tabId) {
     : host.state === 'connected'
       ? ' Not listening: is the reader plugged in?'
       : '';
-  const why = host.state === 'retrying' && host.lastError ? ` (${host.lastError})` : '';
+  const why =
+    host.state === 'failed'
+      ? ` ${host.sentence} (${host.code}; the browser said: ${host.lastError}) Run tarvx-diag --bridge to see why.`
+      : host.state === 'retrying' && host.lastError
+        ? ` (${host.lastError})`
+        : '';
   text('host', `${HOST_STATES[host.state] ?? ''}${why}${listening}`);
   document.body.dataset.state = state.allowed ? 'allowed' : 'not-allowed';
 }

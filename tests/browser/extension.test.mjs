@@ -4,7 +4,7 @@ import assert from 'node:assert/strict';
 import { afterEach, beforeEach, describe, test } from 'node:test';
 import { setTimeout as sleep } from 'node:timers/promises';
 import { isDeepStrictEqual } from 'node:util';
-import { allowInPopup, popupFor } from './support/browsers.mjs';
+import { IDS, allowInPopup, popupFor } from './support/browsers.mjs';
 import { processAlive } from './support/fakeHostControl.mjs';
 import { Fixture } from './support/fixture.mjs';
 import {
@@ -271,6 +271,45 @@ for (const browser of BROWSERS) {
       const got = {};
       for (const [style, tab] of Object.entries(tabs)) got[style] = await calls(tab);
       assert.deepEqual(got, styles);
+    });
+
+    test('a host whose registration does not name the extension is reported as such, and not retried', async () => {
+      await f.session.close();
+      // The registration as it would be for another extension only. Chromium tells this
+      // apart from a missing registration; Firefox does not.
+      const [hostIds, expected] =
+        browser === 'chromium'
+          ? [
+              { ...IDS, chromium: 'abcdefghijklmnopabcdefghijklmnop', chromeWebStore: '', edgeAddOns: '' },
+              { code: 'host-forbidden', sentence: "The reader program's registration does not name this extension." },
+            ]
+          : [
+              { ...IDS, firefox: 'another@tarvo.example' },
+              {
+                code: 'host-not-found',
+                sentence:
+                  'The reader program is not installed, or not registered with this browser for this extension.',
+              },
+            ];
+      f.session = await relaunch(f, browser, { hostIds });
+      const url = f.allowed.url(RECORDER);
+      await openAllowed(f, RECORDER);
+      const hostText = async () => {
+        const popup = await popupFor(f.session, url);
+        const text = await popup.evaluate(() => document.getElementById('host').textContent);
+        await popup.close();
+        return text;
+      };
+      const reported = `The reader program cannot be used. ${expected.sentence} (${expected.code}; the browser said: `;
+      await waitUntil(async () => (await hostText()).startsWith(reported), 10000, 'the refusal').catch(async (e) => {
+        throw new Error(`${e.message}: ${await hostText()}`);
+      });
+      // Long enough for two retries, were there any.
+      await sleep(QUIET_MS + 8000);
+      const text = await hostText();
+      assert.ok(text.startsWith(reported), text);
+      assert.ok(text.endsWith(') Run tarvx-diag --bridge to see why.'), text);
+      assert.equal(f.host.instances.length, 0);
     });
 
     test('two tabs both get each card from one host', async () => {

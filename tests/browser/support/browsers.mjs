@@ -103,9 +103,9 @@ async function launchChromium(dir, { env, hostPath, publicPorts, hostIds, chromi
   };
 }
 
-async function launchFirefox(dir, { env, hostPath, userManagedStorage }) {
+async function launchFirefox(dir, { env, hostPath, hostIds, userManagedStorage }) {
   const home = join(dir, 'home');
-  writeHostManifest('firefox', join(home, '.mozilla', 'native-messaging-hosts'), hostPath);
+  writeHostManifest('firefox', join(home, '.mozilla', 'native-messaging-hosts'), hostPath, hostIds);
   if (userManagedStorage) {
     // Where any program of the user can give the add-on managed storage (Linux's place).
     const folder = join(home, '.mozilla', 'managed-storage');
