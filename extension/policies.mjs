@@ -12,7 +12,7 @@ const REGISTRY_ROOTS = Object.fromEntries(
   WINDOWS_BROWSERS.filter((b) => b.manifest === 'chromium').map((b) => [b.name, `HKEY_LOCAL_MACHINE\\${b.policies}`]),
 );
 
-// more: the other settings (userConsent, focusedPageOnly), each left out unless given, so
+// more: the other settings (userConsent, focusedPageOnly, testCards), each left out unless given, so
 // that the extension's defaults hold.
 const settings = (origins, more = {}) => ({ allowedOrigins: [...origins], ...more });
 
@@ -52,6 +52,8 @@ export function browserRegistry(browser, ids, origins) {
     lines.push(';"userConsent"=dword:00000001');
     lines.push('; Cards go to every allowed page. For the page in front only:');
     lines.push(';"focusedPageOnly"=dword:00000001');
+    lines.push('; The popup offers test cards only where the extension is loaded for development. On a test machine:');
+    lines.push(';"testCards"=dword:00000001');
   }
   return crlf(lines);
 }

@@ -5,17 +5,24 @@ import { Consent } from './consent.js';
 import { injectInto, injectPageWorld, pageAsksForReader, registerFor } from './contentScripts.js';
 import { HostConnection } from './hostConnection.js';
 import { originOf } from './origins.js';
-import { PAGE_PORT_NAME, Pages, senderOrigin } from './pages.js';
+import { pageStatusOf } from './pageStatus.js';
+import { PAGE_PORT_NAME, Pages, senderOrigins } from './pages.js';
+import { validHostMessage } from './protocol.js';
 
 const pages = new Pages();
 const host = new HostConnection(
   (message) => deliver(message),
   (status) => {
-    pages.broadcast({ type: 'status', listening: status.listening });
+    pages.broadcast(statusMessage('status'));
     showBadge(pages.count, status.listening);
   },
 );
 const consent = new Consent(applyConsent);
+
+/** What a page hears of the host: listening for its picture, the page status for its own use. */
+function statusMessage(type) {
+  return { type, listening: host.status.listening, page: pageStatusOf(host.status) };
+}
 
 // Cards go to every accepted page unless the administrator keeps them to the page the user
 // sees (focusedPageOnly). Messages are handed on in the order the host sent them.
@@ -54,9 +61,10 @@ api.runtime.onConnect.addListener(async (port) => {
     if (pages.remove(port)) pagesChanged();
   });
   await consent.ready;
-  const origin = senderOrigin(port.sender);
+  // A frame is served only inside a top-level page that is allowed too.
+  const { origin, top } = senderOrigins(port.sender);
   if (!open) return;
-  if (!consent.isAllowed(origin)) {
+  if (!consent.isAllowed(origin) || !consent.isAllowed(top)) {
     port.postMessage({ type: 'refused' });
     return port.disconnect();
   }
@@ -69,8 +77,8 @@ api.runtime.onConnect.addListener(async (port) => {
     return;
   }
   if (!open) return;
-  pages.add(port, origin);
-  port.postMessage({ type: 'welcome', listening: host.status.listening });
+  pages.add(port, origin, top);
+  port.postMessage(statusMessage('welcome'));
   pagesChanged();
   // A page asking anew is the moment to try a host that could not be used before (it may
   // have been installed meanwhile).
@@ -99,7 +107,12 @@ async function answerPopup(request) {
   const origin = originOf(tab.url);
   if (origin === null) return { origin: null };
   const asSeen = request.origin === origin;
-  if (asSeen && request.type === 'allow' && consent.whyNoClick(origin) === null) {
+  const testCards = await consent.testCardsOffered();
+  if (testCards && request.type === 'test') {
+    // Through the same delivery as the host's messages, to every page a real card would reach.
+    const message = validHostMessage(request.message);
+    if (message?.type === 'card' || message?.type === 'device') deliver(message);
+  } else if (asSeen && request.type === 'allow' && consent.whyNoClick(origin) === null) {
     // Allowed from a private window: for this browser session only.
     await consent.allow(origin, { privately: tab.incognito === true });
     await applyConsent();
@@ -117,6 +130,7 @@ async function answerPopup(request) {
     consentError: consent.error,
     ignoredPolicy: consent.ignoredPolicy,
     host: host.status,
+    testCards,
   };
 }
 

@@ -2,15 +2,32 @@
 // the user's (changed in the popup; consentStore.js says where each is kept). The
 // administrator also decides whether users may allow sites at all (`userConsent`): by
 // default not once the policy lists origins, so that nobody at a kiosk can add a site of
-// their own, and whether cards go only to the page the user sees (`focusedPageOnly`).
-// Nothing but the lists of origins is stored.
+// their own, whether cards go only to the page the user sees (`focusedPageOnly`), and
+// whether the popup offers test cards (`testCards`). Nothing but the lists of origins is stored.
 import { browserStore } from './consentStore.js';
 import { oneClickOrigin, originList, whyIgnored } from './origins.js';
 
 const ORIGINS = 'allowedOrigins';
 const USER_CONSENT = 'userConsent';
 const FOCUSED_ONLY = 'focusedPageOnly';
+const TEST_CARDS = 'testCards';
+const SETTINGS = [ORIGINS, USER_CONSENT, FOCUSED_ONLY, TEST_CARDS];
 const RETRY_MS = 1000;
+
+/**
+ * Whether the popup offers to send test cards: where the administrator's policy says so,
+ * else only in an extension loaded for development (unpacked, or a temporary add-on),
+ * never in one installed from a store or by policy. A program's managed settings
+ * (policySource 'program') may turn it off, not on: a test card is a card number any
+ * user at the kiosk could choose.
+ * @param {boolean | null} setting the policy's testCards @param {string} policySource
+ * @param {string} installType management.getSelf()'s
+ */
+export function offersTestCards(setting, policySource, installType) {
+  if (setting === false) return false;
+  if (setting === true && policySource === 'administrator') return true;
+  return installType === 'development';
+}
 
 /** @returns {{entry: unknown, why: string}[]} */
 function ignoredEntries(list) {
@@ -41,11 +58,13 @@ export class Consent {
     this.ignoredPolicy = [];
     /** Whether cards go only to the page in the focused window's active tab. */
     this.focusedPageOnly = false;
+    /** The administrator's testCards, or null when the policy does not set it. */
+    this.testCardsSetting = null;
     /** Why the lists could not be read, while they could not; null when they were. */
     this.error = null;
     this.retryTimer = null;
     this.ready = this.reload();
-    store.onManagedChange([ORIGINS, USER_CONSENT, FOCUSED_ONLY], () => this.refresh());
+    store.onManagedChange(SETTINGS, () => this.refresh());
   }
 
   refresh() {
@@ -62,7 +81,7 @@ export class Consent {
       const [user, privately, managed, source, revoked] = await Promise.all([
         this.store.readUser(),
         this.store.readPrivate(),
-        this.store.readManaged([ORIGINS, USER_CONSENT, FOCUSED_ONLY]),
+        this.store.readManaged(SETTINGS),
         this.store.managedSource(),
         this.store.readRevoked(),
       ]);
@@ -74,6 +93,7 @@ export class Consent {
       this.ignoredPolicy = ignoredEntries(managed[ORIGINS]);
       this.userConsentSetting = typeof managed[USER_CONSENT] === 'boolean' ? managed[USER_CONSENT] : null;
       this.focusedPageOnly = managed[FOCUSED_ONLY] === true;
+      this.testCardsSetting = typeof managed[TEST_CARDS] === 'boolean' ? managed[TEST_CARDS] : null;
       this.error = null;
     } catch (e) {
       this.error = String(e?.message ?? e);
@@ -112,6 +132,11 @@ export class Consent {
     if (!this.usersMayAllow) return 'locked';
     if (!oneClickOrigin(origin)) return 'insecure';
     return null;
+  }
+
+  async testCardsOffered() {
+    await this.ready;
+    return offersTestCards(this.testCardsSetting, this.policySource, await this.store.installType());
   }
 
   allowedOrigins() {

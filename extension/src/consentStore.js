@@ -90,6 +90,11 @@ export const browserStore = {
     return self.installType === 'admin' ? 'administrator' : 'program';
   },
 
+  /** How the extension was installed: 'development' when loaded unpacked or as a temporary add-on. */
+  async installType() {
+    return (await api.management.getSelf()).installType;
+  },
+
   /** Calls back when the administrator's settings change. */
   onManagedChange(keys, callback) {
     api.storage.onChanged.addListener((changes, area) => {

@@ -1,7 +1,9 @@
 // Isolated-world script on allowed origins. It waits for the page to ask for the reader
 // (the plug-in's element or the marker), then connects to the background, and touches
 // the page only once the background has accepted the page's origin: the plug-in's
-// elements are hidden behind the status picture and calls are handed to the page-world part (pageWorld.js).
+// elements are hidden behind the status picture, the page status is shown (README, "The
+// page status") and calls are handed to the page-world part (pageWorld.js). In a frame it
+// serves that frame's document, which is where the page's calls go.
 (() => {
   // A document with an opaque origin (sandboxed) has no origin anyone could have allowed.
   if (self.origin === 'null') return;
@@ -18,10 +20,14 @@
   const RECONNECT_MS = 1000;
   const pictures = globalThis.tarvxPictures;
 
+  const STATUS_EVENT = 'tarvxstatus';
+
   let port = null;
   let accepted = false;
   let refused = false;
   let listening = false;
+  /** The page status last shown, {status, cause}; null before the page was accepted. */
+  let shown = null;
   /** plug-in element -> the picture shown instead */
   const covered = new Map();
 
@@ -57,6 +63,7 @@
       // The background went away (a service worker restart): the page keeps its picture,
       // shown as not listening, until it is accepted again.
       showListening(false);
+      if (accepted) showStatus({ status: 'stopped', cause: 'extension-restarting' });
       setTimeout(() => {
         if (!port && !refused) connect();
       }, RECONNECT_MS);
@@ -70,9 +77,12 @@
         accepted = true;
         coverElements();
         showListening(message.listening === true);
+        showStatus(message.page);
         break;
       case 'status':
+        if (!accepted) break;
         showListening(message.listening === true);
+        showStatus(message.page);
         break;
       case 'device':
         if (accepted && (message.change === 0 || message.change === 1)) callPage('DeviceChanged', message.change);
@@ -90,6 +100,8 @@
 
   function stop() {
     refused = true;
+    // A page that was served is told it no longer is; one never served is told nothing.
+    if (accepted) showStatus({ status: 'not-allowed', cause: null });
     accepted = false;
     observer.disconnect();
     port?.disconnect();
@@ -105,6 +117,31 @@
     window.postMessage({ tarvxBridge: 1, call, argument }, window.location.origin);
   }
 
+  /**
+   * The page status on the html element and each plug-in element, as data-tarvx-status (and
+   * data-tarvx-cause where there is one), and a `tarvxstatus` event on each element, or on the
+   * document where there is none, when it changes.
+   */
+  function showStatus(page) {
+    if (typeof page !== 'object' || page === null || typeof page.status !== 'string') return;
+    const cause = typeof page.cause === 'string' ? page.cause : null;
+    if (shown?.status === page.status && shown?.cause === cause) return;
+    shown = { status: page.status, cause };
+    const elements = [...document.querySelectorAll(ELEMENTS)];
+    for (const element of [document.documentElement, ...elements]) markStatus(element);
+    const targets = elements.length > 0 ? elements : [document];
+    for (const target of targets) {
+      target.dispatchEvent(new CustomEvent(STATUS_EVENT, { bubbles: true, detail: shown.status }));
+    }
+  }
+
+  function markStatus(element) {
+    if (shown === null) return;
+    element.setAttribute('data-tarvx-status', shown.status);
+    if (shown.cause === null) element.removeAttribute('data-tarvx-cause');
+    else element.setAttribute('data-tarvx-cause', shown.cause);
+  }
+
   function coverElements() {
     for (const [element, picture] of covered) {
       if (!element.isConnected) {
@@ -118,6 +155,7 @@
       element.before(picture);
       element.style.setProperty('display', 'none', 'important');
       covered.set(element, picture);
+      markStatus(element);
       paint(picture);
     }
   }
@@ -138,7 +176,7 @@
     box.style.width = size('width', rect.width);
     box.style.height = size('height', rect.height);
     box.setAttribute('role', 'img');
-    box.dataset.tarvxStatus = '';
+    box.dataset.tarvxPicture = '';
     return box;
   }
 
@@ -149,7 +187,7 @@
 
   function paint(picture) {
     picture.style.backgroundImage = `url("${listening ? pictures.listening : pictures.idle}")`;
-    picture.dataset.tarvxStatus = listening ? 'listening' : 'idle';
+    picture.dataset.tarvxPicture = listening ? 'listening' : 'idle';
     picture.setAttribute('aria-label', listening ? 'Card reader: listening' : 'Card reader: not listening');
     picture.title = picture.getAttribute('aria-label');
   }

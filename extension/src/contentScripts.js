@@ -2,7 +2,8 @@
 // exactly those hosts and re-registered whenever the lists change. Match patterns cannot
 // name a port, so it also runs on the host's other ports; it is invisible to the page and
 // changes nothing there until the background has accepted the document's exact origin. Only
-// then does the page-world part go into that one document.
+// then does the page-world part go into that one document. It runs in frames too: a frame
+// that asks for the reader is served when it and the top-level page are both allowed.
 import { api } from './browserApi.js';
 import { matchPatternOf } from './origins.js';
 import { installPageWorld } from './pageWorld.js';
@@ -28,33 +29,33 @@ async function replaceRegistration(origins) {
   const matches = [...new Set(origins.map(matchPatternOf))];
   if (matches.length === 0) return;
   await api.scripting.registerContentScripts([
-    { id: ISOLATED, matches, js: ISOLATED_FILES, runAt: 'document_idle', persistAcrossSessions: true },
+    { id: ISOLATED, matches, js: ISOLATED_FILES, runAt: 'document_idle', allFrames: true, persistAcrossSessions: true },
   ]);
 }
 
 /** Starts the content script in a tab that was open before its origin was allowed. */
 export async function injectInto(tabId) {
-  await api.scripting.executeScript({ target: { tabId, frameIds: [0] }, files: ISOLATED_FILES });
+  await api.scripting.executeScript({ target: { tabId, allFrames: true }, files: ISOLATED_FILES });
 }
 
 /**
  * Puts the page-world part into the document whose content script the background has just
  * accepted for origin: that very document where the browser names documents (Chromium),
- * else the tab's top frame, where the part itself checks the origin again.
+ * else the sender's frame, where the part itself checks the origin again.
  */
 export async function injectPageWorld(sender, origin) {
   const target =
     typeof sender.documentId === 'string'
       ? { tabId: sender.tab.id, documentIds: [sender.documentId] }
-      : { tabId: sender.tab.id, frameIds: [0] };
+      : { tabId: sender.tab.id, frameIds: [sender.frameId] };
   await api.scripting.executeScript({ target, world: 'MAIN', func: installPageWorld, args: [origin] });
 }
 
-/** Whether the page in the tab has the plug-in's element or the marker; null if unknown. */
+/** Whether the page in the tab, or a frame of it, has the plug-in's element or the marker; null if unknown. */
 export async function pageAsksForReader(tabId) {
   try {
-    const [result] = await api.scripting.executeScript({ target: { tabId, frameIds: [0] }, func: probe });
-    return result?.result === true;
+    const results = await api.scripting.executeScript({ target: { tabId, allFrames: true }, func: probe });
+    return results.some((r) => r?.result === true);
   } catch {
     return null;
   }

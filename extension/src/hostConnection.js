@@ -15,8 +15,11 @@ const HELLO_MS = 15000;
  * 'failed': a cause that trying again cannot mend (hostFailure.js); tried again when a page
  * asks anew (retryIfFailed).
  * @typedef {'off' | 'starting' | 'connected' | 'retrying' | 'failed'} HostState
+ * reader: why the host is or is not listening, as it last said (protocol.js READER_STATES);
+ * reported: whether it has said whether it listens since it said hello.
  * @typedef {{ state: HostState, listening: boolean, version: string | null, lastError: string | null,
- *             code: string | null, sentence: string | null }} HostStatus
+ *             code: string | null, sentence: string | null, reader: string | null,
+ *             reported: boolean }} HostStatus
  */
 
 export class HostConnection {
@@ -31,9 +34,18 @@ export class HostConnection {
     this.wanted = false;
     this.retryTimer = null;
     this.retryMs = FIRST_RETRY_MS;
-    /** @type {HostStatus} */
     this.helloTimer = null;
-    this.status = { state: 'off', listening: false, version: null, lastError: null, code: null, sentence: null };
+    /** @type {HostStatus} */
+    this.status = {
+      state: 'off',
+      listening: false,
+      version: null,
+      lastError: null,
+      code: null,
+      sentence: null,
+      reader: null,
+      reported: false,
+    };
   }
 
   /** @param {boolean} wanted whether any allowed page wants cards */
@@ -59,7 +71,7 @@ export class HostConnection {
     port.postMessage({ type: 'hello' });
     clearTimeout(this.helloTimer);
     this.helloTimer = setTimeout(() => this.giveUp(port, NO_HELLO), HELLO_MS);
-    this.update({ state: 'starting', listening: false, version: null });
+    this.update({ state: 'starting', listening: false, version: null, reader: null, reported: false });
   }
 
   /** Opens the port again after a failure that retrying could not mend: a page asks anew. */
@@ -76,7 +88,16 @@ export class HostConnection {
     const port = this.port;
     this.port = null;
     port?.disconnect();
-    this.update({ state: 'off', listening: false, version: null, lastError: null, code: null, sentence: null });
+    this.update({
+      state: 'off',
+      listening: false,
+      version: null,
+      lastError: null,
+      code: null,
+      sentence: null,
+      reader: null,
+      reported: false,
+    });
   }
 
   receive(port, raw) {
@@ -91,7 +112,9 @@ export class HostConnection {
     } else if (!this.greeted) {
       console.warn(`native host: ${message.type} before hello, dropped`);
     } else if (message.type === 'status') {
-      this.update({ listening: message.listening });
+      this.update({ listening: message.listening, reported: true });
+    } else if (message.type === 'reader') {
+      this.update({ reader: message.state });
     } else {
       this.onMessage(message);
     }

@@ -5,19 +5,30 @@ import { originOf } from './origins.js';
 export const PAGE_PORT_NAME = 'tarvx-page';
 
 /**
- * The page's origin as the browser reports it; never anything the page says. A document
+ * The document's origin as the browser reports it; never anything the page says. A document
  * with an opaque origin ("null": sandboxed by its CSP or its frame) has none, whatever its
  * URL says.
  */
 export function senderOrigin(sender) {
-  if (!sender?.tab || sender.frameId !== 0 || sender.id !== api.runtime.id) return null;
+  if (!sender?.tab || !Number.isInteger(sender.frameId) || sender.id !== api.runtime.id) return null;
   if (typeof sender.origin === 'string') return sender.origin === 'null' ? null : originOf(`${sender.origin}/`);
   return originOf(sender.url);
 }
 
+/**
+ * The document's origin and that of the tab's top-level page, both from the browser's own
+ * record (the tab's URL for the top of a frame); null where there is none.
+ * @returns {{origin: string | null, top: string | null}}
+ */
+export function senderOrigins(sender) {
+  const origin = senderOrigin(sender);
+  if (origin === null) return { origin, top: null };
+  return { origin, top: sender.frameId === 0 ? origin : originOf(sender.tab.url ?? '') };
+}
+
 export class Pages {
   constructor() {
-    /** @type {Map<object, {origin: string, tabId: number}>} */
+    /** @type {Map<object, {origin: string, top: string, tabId: number}>} */
     this.ports = new Map();
   }
 
@@ -25,8 +36,9 @@ export class Pages {
     return this.ports.size;
   }
 
-  add(port, origin) {
-    this.ports.set(port, { origin, tabId: port.sender.tab.id });
+  /** @param {string} origin the document's @param {string} top the top-level page's */
+  add(port, origin, top) {
+    this.ports.set(port, { origin, top, tabId: port.sender.tab.id });
   }
 
   remove(port) {
@@ -49,10 +61,10 @@ export class Pages {
     }
   }
 
-  /** Tells the pages of origins no longer allowed to let go, and forgets them. */
+  /** Tells the pages (and frames) of origins no longer allowed to let go, and forgets them. */
   refuseAllBut(isAllowed) {
     for (const [port, page] of this.ports) {
-      if (isAllowed(page.origin)) continue;
+      if (isAllowed(page.origin) && isAllowed(page.top)) continue;
       port.postMessage({ type: 'refused' });
       port.disconnect();
       this.ports.delete(port);

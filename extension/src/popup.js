@@ -62,7 +62,22 @@ function show(state, tabId) {
         ? ` (${host.lastError})`
         : '';
   text('host', `${HOST_STATES[host.state] ?? ''}${why}${listening}`);
+  showTestCards(state.testCards === true, tabId, state.origin);
   document.body.dataset.state = state.allowed ? 'allowed' : 'not-allowed';
+}
+
+// Only where the background offers them (an extension loaded for development, or the
+// administrator's testCards): never on a kiosk installed from a store or by policy.
+function showTestCards(offered, tabId, origin) {
+  document.getElementById('try').hidden = !offered;
+  if (!offered) return;
+  const send = (message) => api.runtime.sendMessage({ type: 'test', tabId, origin, message });
+  document.getElementById('test-card').onclick = () => {
+    const number = Number(document.getElementById('test-number').value);
+    send({ type: 'card', number });
+  };
+  document.getElementById('test-plug').onclick = () => send({ type: 'device', change: 1 });
+  document.getElementById('test-unplug').onclick = () => send({ type: 'device', change: 0 });
 }
 
 function allowedText(state) {

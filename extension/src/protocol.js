@@ -1,10 +1,12 @@
 // The native host's messages (docs/BRIDGE.md, "Messages"). A message that does not match
 // its schema exactly, extra fields included, is dropped: nothing from the host reaches a
-// page unless it is one of these four shapes.
+// page unless it is one of these shapes.
 
 export const HOST_NAME = 'com.tarvo.usbicreader';
 export const PROTOCOL = 1;
 export const CARD_NUMBER_MAX = 4294967295;
+
+export const READER_STATES = ['listening', 'no-reader', 'cannot-open', 'ended'];
 
 const isCardNumber = (v) => Number.isInteger(v) && v >= 0 && v <= CARD_NUMBER_MAX;
 
@@ -15,6 +17,8 @@ const SCHEMAS = {
     version: (v) => typeof v === 'string' && v.length > 0 && v.length <= 64,
   },
   status: { listening: (v) => typeof v === 'boolean' },
+  // Why the host is or is not listening; hosts before it sent only status.
+  reader: { state: (v) => READER_STATES.includes(v) },
   device: { change: (v) => v === 0 || v === 1 },
   card: { number: isCardNumber },
 };

@@ -264,7 +264,7 @@ for (const browser of BROWSERS) {
         });
         await popup.click('#toggle');
         await popup.waitFor(() => document.body.dataset.state === 'not-allowed');
-        await tab.waitFor(() => document.querySelector('[data-tarvx-status]') === null);
+        await tab.waitFor(() => document.querySelector('[data-tarvx-picture]') === null);
         await tab.goto(url);
         await sleep(QUIET_MS);
         assert.deepEqual(await traceOfUs(tab), NO_TRACE);

@@ -8,11 +8,13 @@ import { IDS, allowInPopup, popupFor } from './support/browsers.mjs';
 import { processAlive } from './support/fakeHostControl.mjs';
 import { Fixture } from './support/fixture.mjs';
 import {
+  NO_TRACE,
   calls,
   openAllowed,
   pictureState,
   popupText,
   relaunch,
+  traceOfUs,
   waitForCalls,
   waitForPicture,
 } from './support/pageState.mjs';
@@ -107,12 +109,12 @@ for (const browser of BROWSERS) {
       await f.host.waitForStarts(1);
       await waitForPicture(tab, 'idle');
       assert.equal(await tab.evaluate(() => getComputedStyle(document.getElementById('reader')).display), 'none');
-      assertCentredPicture(await tab.screenshot('[data-tarvx-status]'), 60, 40, 'idle');
+      assertCentredPicture(await tab.screenshot('[data-tarvx-picture]'), 60, 40, 'idle');
       await waitForBadge(extensionPage, { text: 'off', title: 'IC-card reader: not listening' });
 
       f.host.plugIn();
       await waitForPicture(tab, 'listening');
-      assertCentredPicture(await tab.screenshot('[data-tarvx-status]'), 60, 40, 'listening');
+      assertCentredPicture(await tab.screenshot('[data-tarvx-picture]'), 60, 40, 'listening');
       await waitForBadge(extensionPage, { text: 'on', title: 'IC-card reader: listening' });
     });
 
@@ -150,17 +152,8 @@ for (const browser of BROWSERS) {
       const otherOrigin = f.allowed.origin.replace('//127.0.0.1:', '//localhost:');
       const other = await f.session.openTab(`${otherOrigin}${RECORDER}`);
       await sleep(QUIET_MS);
-      assert.deepEqual(
-        await other.evaluate(() => ({
-          origin: location.origin,
-          title: document.title,
-          calls: window.calls,
-          pageWorld: Object.getOwnPropertySymbols(window).includes(Symbol.for('tarvx.pageWorld')),
-          picture: document.querySelector('[data-tarvx-status]') !== null,
-          embed: getComputedStyle(document.getElementById('reader')).display,
-        })),
-        { origin: otherOrigin, title: 'Recorder', calls: [], pageWorld: false, picture: false, embed: 'inline' },
-      );
+      assert.deepEqual(await other.evaluate(() => [location.origin, document.title]), [otherOrigin, 'Recorder']);
+      assert.deepEqual(await traceOfUs(other), NO_TRACE);
       assert.equal(f.host.instances.length, 1, "the allowed page's host only");
     });
 

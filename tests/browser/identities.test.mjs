@@ -61,7 +61,7 @@ describe("Chromium with the real host: our extension under a store's id", { skip
           await f.host.unplug();
         } else {
           // The page was accepted (the extension runs), but the browser refuses the host.
-          await tab.waitFor(() => document.querySelector('[data-tarvx-status]') !== null);
+          await tab.waitFor(() => document.querySelector('[data-tarvx-picture]') !== null);
           await sleep(QUIET_MS);
           assert.equal(f.host.instances.length, 0, 'no host started for an id the manifest does not list');
           await f.host.plugIn();

@@ -24,7 +24,7 @@ const RECORDER = '/pages/recorder.html';
 const calls = (tab) => tab.evaluate(() => window.calls);
 const waitForCalls = (tab, count) => tab.waitFor((n) => window.calls.length >= n, count);
 const waitForPicture = (tab, state) =>
-  tab.waitFor((s) => document.querySelector('[data-tarvx-status]')?.dataset.tarvxStatus === s, state);
+  tab.waitFor((s) => document.querySelector('[data-tarvx-picture]')?.dataset.tarvxPicture === s, state);
 
 const unavailable = realHostUnavailable();
 

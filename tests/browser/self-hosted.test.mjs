@@ -15,6 +15,7 @@ import { setTimeout as sleep } from 'node:timers/promises';
 import { UPDATE_MANIFEST, crxIdOf, crxName, idOfPrivateKey, updateManifest } from '../../extension/self-hosted.mjs';
 import { BUILD_DIR, IDS } from './support/browsers.mjs';
 import { Fixture } from './support/fixture.mjs';
+import { NO_TRACE, traceOfUs } from './support/pageState.mjs';
 import { writePolicyFile } from './support/policies.mjs';
 import { waitUntil } from './support/wait.mjs';
 
@@ -123,15 +124,7 @@ describe('Chromium: the signed package from our own server', { skip: !BROWSERS.i
           // Forced onto the machine, it still shows a page of an origin nobody allowed nothing.
           const page = await f.session.openTab(f.other.url('/pages/recorder.html'));
           await sleep(QUIET_MS);
-          assert.deepEqual(
-            await page.evaluate(() => ({
-              pageWorld: Object.getOwnPropertySymbols(window).includes(Symbol.for('tarvx.pageWorld')),
-              picture: document.querySelector('[data-tarvx-status]') !== null,
-              embed: getComputedStyle(document.getElementById('reader')).display,
-              calls: window.calls,
-            })),
-            { pageWorld: false, picture: false, embed: 'inline', calls: [] },
-          );
+          assert.deepEqual(await traceOfUs(page), NO_TRACE);
           assert.equal(f.host.instances.length, 0);
         } else {
           await waitUntil(async () => files.asked.includes(crxName(VERSION)), 15000, 'the .crx to be fetched');

@@ -65,7 +65,7 @@ async function run(f) {
   await expectCalls(printed + 1);
   await tab
     .waitFor(
-      () => document.querySelector('[data-tarvx-status]')?.dataset.tarvxStatus === 'listening',
+      () => document.querySelector('[data-tarvx-picture]')?.dataset.tarvxPicture === 'listening',
       undefined,
       STEP_TIMEOUT_MS,
     )

@@ -1,7 +1,7 @@
 // Chromium (playwright-core) and Firefox (puppeteer-core over WebDriver BiDi) with the built
 // extension and the host manifest in a fresh profile, behind one small interface:
 //   session.openTab(url) -> Tab, session.popupFor(tab) -> Tab, session.close()
-//   tab.goto / evaluate / waitFor / click / screenshot / close
+//   tab.goto / evaluate / waitFor / click / screenshot / close; tab.frame(url) -> evaluate / waitFor
 import { copyFileSync, mkdirSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
@@ -82,8 +82,13 @@ async function launchChromium(dir, { env, hostPath, publicPorts, hostIds, chromi
       `--ip-address-space-overrides=${publicPorts.map((p) => `127.0.0.1:${p}=public`).join(',')}`,
     ],
   });
+  const inFrame = (frame) => ({
+    evaluate: (fn, arg) => frame.evaluate(fn, arg),
+    waitFor: (fn, arg, timeout = TIMEOUT) => frame.waitForFunction(fn, arg, { timeout }),
+  });
   const wrap = (page) => ({
     page,
+    frame: (url) => findFrame(page, url, inFrame),
     goto: (url) => page.goto(url),
     evaluate: (fn, arg) => page.evaluate(fn, arg),
     waitFor: (fn, arg, timeout = TIMEOUT) => page.waitForFunction(fn, arg, { timeout }),
@@ -133,8 +138,13 @@ async function launchFirefox(dir, { env, hostPath, hostIds, userManagedStorage }
     },
   });
   await browser.installExtension(join(EXTENSION_DIR, 'firefox'));
+  const inFrame = (frame) => ({
+    evaluate: (fn, arg) => frame.evaluate(fn, arg),
+    waitFor: (fn, arg, timeout = TIMEOUT) => frame.waitForFunction(fn, { timeout, polling: 50 }, arg),
+  });
   const wrap = (page) => ({
     page,
+    frame: (url) => findFrame(page, url, inFrame),
     goto: (url) => (url.startsWith('moz-extension:') ? gotoExtensionPage(page, url) : page.goto(url)),
     evaluate: (fn, arg) => page.evaluate(fn, arg),
     waitFor: (fn, arg, timeout = TIMEOUT) => page.waitForFunction(fn, { timeout, polling: 50 }, arg),
@@ -152,6 +162,23 @@ async function launchFirefox(dir, { env, hostPath, hostIds, userManagedStorage }
     },
     close: () => browser.close(),
   };
+}
+
+/** The frame (not the top) whose document is at url, once it has loaded, wrapped like a tab. */
+async function findFrame(page, url, inFrame) {
+  let found = null;
+  await waitUntil(
+    async () => {
+      const frame = page.frames().find((f) => f !== page.mainFrame() && f.url() === url);
+      if (!frame) return false;
+      const loaded = await frame.evaluate(() => document.readyState === 'complete').catch(() => false);
+      if (loaded) found = frame;
+      return loaded;
+    },
+    TIMEOUT,
+    `the frame at ${url}`,
+  );
+  return inFrame(found);
 }
 
 // The add-on's pages load in another process and puppeteer misses the end of that

@@ -57,6 +57,7 @@ export class FakeHost {
       Object.assign(instance, { pid: event.pid, args: event.args });
       this.instances.push(instance);
       this.write(instance, { send: { type: 'hello', protocol: 1, version: '1.0.0.1' } });
+      this.write(instance, { send: { type: 'reader', state: this.plugged ? 'listening' : 'no-reader' } });
       this.write(instance, { send: { type: 'status', listening: this.plugged } });
     } else if (event.event === 'received') {
       instance.received.push(event.message);
@@ -91,6 +92,7 @@ export class FakeHost {
   plugIn() {
     this.plugged = true;
     this.send({ type: 'device', change: 1 });
+    this.send({ type: 'reader', state: 'listening' });
     this.send({ type: 'status', listening: true });
   }
 
@@ -100,6 +102,7 @@ export class FakeHost {
 
   unplug() {
     this.plugged = false;
+    this.send({ type: 'reader', state: 'no-reader' });
     this.send({ type: 'status', listening: false });
     this.send({ type: 'device', change: 0 });
   }

@@ -3,7 +3,7 @@
 import assert from 'node:assert/strict';
 import { test } from 'node:test';
 import { setTimeout as sleep } from 'node:timers/promises';
-import { Consent } from '../../../extension/src/consent.js';
+import { Consent, offersTestCards } from '../../../extension/src/consent.js';
 
 const SITE = 'https://shop.example';
 
@@ -59,4 +59,25 @@ test('consent from a private window is kept apart, for the session', async () =>
   assert.deepEqual(store.kept, { user: [], private: ['https://private.example'] });
   await consent.revoke('https://private.example');
   assert.deepEqual(store.kept, { user: [], private: [] });
+});
+
+test('test cards are offered in development, or where the administrator turns them on', () => {
+  // [testCards setting, policy source, install type, offered]
+  const cases = [
+    [null, 'administrator', 'development', true],
+    [null, 'administrator', 'normal', false],
+    [null, 'administrator', 'admin', false],
+    [null, 'program', 'normal', false],
+    [true, 'administrator', 'normal', true],
+    [true, 'administrator', 'admin', true],
+    // A program's managed settings may turn them off, never on.
+    [true, 'program', 'normal', false],
+    [true, 'program', 'development', true],
+    [false, 'administrator', 'development', false],
+    [false, 'program', 'development', false],
+  ];
+  const wrong = cases.filter(
+    ([setting, source, install, offered]) => offersTestCards(setting, source, install) !== offered,
+  );
+  assert.deepEqual(wrong, []);
 });

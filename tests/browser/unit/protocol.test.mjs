@@ -15,6 +15,7 @@ const accepted = [
   { type: 'hello', protocol: 1, version: 'v'.repeat(64) },
   status,
   { type: 'status', listening: false },
+  ...['listening', 'no-reader', 'cannot-open', 'ended'].map((state) => ({ type: 'reader', state })),
   device,
   { type: 'device', change: 0 },
   card,
@@ -40,6 +41,11 @@ const refused = [
   ['card number missing', { type: 'card' }],
   ['card with an extra field', { ...card, script: 'x' }],
   ['card with the number under another name', { type: 'card', value: 42 }],
+  // Why the host is not listening: only its four words.
+  ["reader state 'unplugged'", { type: 'reader', state: 'unplugged' }],
+  ['reader state missing', { type: 'reader' }],
+  ['reader state as a boolean', { type: 'reader', state: false }],
+  ['reader with an extra field', { type: 'reader', state: 'ended', error: 5 }],
   // The other three types: each field's wrong types, missing, and one too many.
   ["hello protocol '1'", { ...hello, protocol: '1' }],
   ['hello protocol 0', { ...hello, protocol: 0 }],
@@ -78,13 +84,13 @@ const refused = [
   ['a number', 42],
 ];
 
-test('the four messages, card numbers 0 and 4294967295 included, pass unchanged', () => {
+test('the messages, card numbers 0 and 4294967295 included, pass unchanged', () => {
   for (const message of accepted) {
     assert.equal(validHostMessage(message), message, JSON.stringify(message));
   }
 });
 
-test('anything off the four shapes is dropped', () => {
+test('anything off their shapes is dropped', () => {
   const passed = refused.filter(([, message]) => validHostMessage(message) !== null).map(([what]) => what);
   assert.deepEqual(passed, [], 'passed the check');
 });
