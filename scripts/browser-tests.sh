@@ -17,4 +17,4 @@ args=(--test-concurrency=1)
 if [ -n "${2:-}" ]; then args+=(--test-name-pattern "$2"); fi
 # Passes only when every declared test ran (tests/support/node/node-suite.mjs).
 TARVX_BUILD_DIR="$build" exec node "$root/tests/support/node/node-suite.mjs" "${args[@]}" \
-  extension.test.mjs consent.test.mjs frames.test.mjs real-host.test.mjs identities.test.mjs self-hosted.test.mjs
+  extension.test.mjs consent.test.mjs frames.test.mjs page-status.test.mjs real-host.test.mjs identities.test.mjs self-hosted.test.mjs

@@ -11,6 +11,7 @@ import {
   NO_TRACE,
   calls,
   openAllowed,
+  pageStatus,
   pictureState,
   popupText,
   relaunch,
@@ -286,7 +287,7 @@ for (const browser of BROWSERS) {
             ];
       f.session = await relaunch(f, browser, { hostIds });
       const url = f.allowed.url(RECORDER);
-      await openAllowed(f, RECORDER);
+      const tab = await openAllowed(f, RECORDER);
       const hostText = async () => {
         const popup = await popupFor(f.session, url);
         const text = await popup.evaluate(() => document.getElementById('host').textContent);
@@ -303,6 +304,11 @@ for (const browser of BROWSERS) {
       assert.ok(text.startsWith(reported), text);
       assert.ok(text.endsWith(') Run tarvx-diag --bridge to see why.'), text);
       assert.equal(f.host.instances.length, 0);
+      // The page can tell its user the same, by code.
+      assert.deepEqual(await pageStatus(tab), {
+        page: ['host-missing', expected.code],
+        embed: ['host-missing', expected.code],
+      });
     });
 
     test('two tabs both get each card from one host', async () => {
