@@ -121,6 +121,23 @@ for (const browser of BROWSERS) {
       );
     });
 
+    test('the sample page tells its user what to do: allow or install when it hears nothing, then each state', async () => {
+      const SAMPLE = '/examples/card-reader.html';
+      const adviceFor = (tab, state) =>
+        tab.waitFor((s) => document.getElementById('advice').getAttribute('data-for') === s, state);
+      const silent = await f.session.openTab(f.other.url(SAMPLE));
+      await adviceFor(silent, 'nothing');
+      const tab = await openAllowed(f, SAMPLE);
+      await adviceFor(tab, 'no-reader');
+      f.host.plugIn();
+      await adviceFor(tab, 'listening');
+      assert.equal(
+        await tab.evaluate(() => document.getElementById('advice').textContent),
+        'The card reader is ready: present a card.',
+      );
+      assert.equal(await silent.evaluate(() => document.getElementById('advice').getAttribute('data-for')), 'nothing');
+    });
+
     test("the popup's test card and device changes reach the page as the reader's would", async () => {
       const tab = await openAllowed(f, STATUS);
       await f.host.waitForStarts(1);
