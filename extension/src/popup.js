@@ -50,11 +50,7 @@ function show(state, tabId) {
   text('problem', state.consentError ? `Cannot read the allowed sites (${state.consentError}); trying again.` : '');
   text('policy-problems', policyProblems(state.ignoredPolicy ?? []));
   const host = state.host;
-  const listening = host.listening
-    ? ' Listening to the reader.'
-    : host.state === 'connected'
-      ? ' Not listening: is the reader plugged in?'
-      : '';
+  const listening = host.listening ? ' Listening to the reader.' : host.state === 'connected' ? notListening(host) : '';
   const why =
     host.state === 'failed'
       ? ` ${host.sentence} (${host.code}; the browser said: ${host.lastError}) Run tarvx-diag --bridge to see why.`
@@ -78,6 +74,15 @@ function showTestCards(offered, tabId, origin) {
   };
   document.getElementById('test-plug').onclick = () => send({ type: 'device', change: 1 });
   document.getElementById('test-unplug').onclick = () => send({ type: 'device', change: 0 });
+}
+
+// Why the running host does not listen, as it says (a host before the reader message says nothing).
+function notListening(host) {
+  if (host.reader === 'cannot-open') {
+    return ' Not listening: a reader is plugged in but cannot be opened (is another program using it?).';
+  }
+  if (host.reader === 'ended') return ' Not listening: reading the reader failed; unplug it and plug it in again.';
+  return ' Not listening: is the reader plugged in?';
 }
 
 function allowedText(state) {

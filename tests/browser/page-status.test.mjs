@@ -58,6 +58,12 @@ for (const browser of BROWSERS) {
           throw new Error(`${what}: ${e.message}; shown ${JSON.stringify(await pageStatus(tab))}`);
         });
         assert.deepEqual(await pageStatus(tab), { page: [status, cause], embed: [status, cause] }, what);
+        if (cause === 'cannot-open') {
+          // Not taken for an unplugged reader in the popup either.
+          const popup = await popupFor(f.session, f.allowed.url(STATUS));
+          assert.match(await popup.evaluate(() => document.getElementById('host').textContent), /cannot be opened/);
+          await popup.close();
+        }
       }
       // Each change was an event on the element (heard at the document), in this order.
       const events = await heard(tab);
