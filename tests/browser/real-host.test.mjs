@@ -10,6 +10,7 @@ import { allowInPopup, waitForHostRunning } from './support/browsers.mjs';
 import { processAlive } from './support/fakeHostControl.mjs';
 import { Fixture } from './support/fixture.mjs';
 import { recordCalls } from './support/pageCalls.mjs';
+import { waitForPageStatus } from './support/pageState.mjs';
 import {
   CARD_5555_BROKEN_CHECK_REPORT as CARD_5555_BROKEN_CHECK,
   CARD_5555_REPORT as CARD_5555,
@@ -115,15 +116,19 @@ for (const browser of BROWSERS) {
       ]);
     });
 
-    test('the picture follows listening', async () => {
+    test('the picture and the page status follow the reader', async () => {
       const tab = await open(RECORDER);
-      await waitForPicture(tab, 'idle');
+      const both = async (picture, status) => {
+        await waitForPicture(tab, picture);
+        await waitForPageStatus(tab, status);
+      };
+      await both('idle', 'no-reader');
       await f.host.plugIn();
-      await waitForPicture(tab, 'listening');
+      await both('listening', 'listening');
       await f.host.unplug();
-      await waitForPicture(tab, 'idle');
+      await both('idle', 'no-reader');
       await f.host.plugIn();
-      await waitForPicture(tab, 'listening');
+      await both('listening', 'listening');
       assert.deepEqual(await calls(tab), [
         ['DeviceChanged', 1],
         ['DeviceChanged', 0],
