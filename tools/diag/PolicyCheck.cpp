@@ -67,15 +67,17 @@ std::vector<std::string> OurIds(const WindowsBrowser& browser) {
 // Each entry of an allowed-origins list as the extension takes it; the ignored ones are
 // problems, for they are dropped without a word in the browser.
 void ReportOrigins(const std::vector<ListEntry>& entries, const std::string& source, CheckReport& report) {
-  std::string taken;
+  std::vector<std::string> taken;
   for (const ListEntry& entry : entries) {
     const OriginVerdict verdict = ParseAllowedOrigin(entry.value);
     // Entries written differently may name one origin: it is listed once.
-    if (verdict.origin && (", " + taken + ", ").find(", " + *verdict.origin + ", ") == std::string::npos) {
-      taken += (taken.empty() ? "" : ", ") + *verdict.origin;
+    if (verdict.origin && std::find(taken.begin(), taken.end(), *verdict.origin) == taken.end()) {
+      taken.push_back(*verdict.origin);
     }
   }
-  report.Out() << "    allowed origins (" << source << "): " << (taken.empty() ? "none usable" : taken) << "\n";
+  std::string listed;
+  for (const std::string& origin : taken) listed += (listed.empty() ? "" : ", ") + origin;
+  report.Out() << "    allowed origins (" << source << "): " << (listed.empty() ? "none usable" : listed) << "\n";
   for (const ListEntry& entry : entries) {
     const OriginVerdict verdict = ParseAllowedOrigin(entry.value);
     if (!verdict.origin) {
