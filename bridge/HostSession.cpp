@@ -12,6 +12,7 @@
 #include "bridge/Messages.h"
 #include "reader/CardListener.h"
 #include "reader/DeviceEvents.h"
+#include "reader/ListenEnd.h"
 #include "reader/UsbICReaderManager.h"
 #include "win32/Exceptions.h"
 
@@ -52,16 +53,17 @@ class HostSession final : private IDeviceChangeReceiver {
 
   int Run(const InputReader& input, HANDLE stopRequested, std::ostream& errors) {
     m_writer.Write(HelloMessage());
-    // A card read at once waits for the status, so the browser hears of the listening first.
+    // A card read at once waits for the reader's state and the status, so the browser
+    // hears of the listening first.
     m_writer.WhileHeld([this] {
       OpenReader();
-      ReportStatusIfChanged();
+      ReportReaderIfChanged();
     });
     for (;;) {
       HANDLE waitList[4] = {input.Ended(), stopRequested, m_writer.Failed(), nullptr};
       DWORD count = 3;
       // An ended thread's handle stays signalled: it is waited for only while it runs.
-      if (m_reportedListening == true) waitList[count++] = m_manager.GetListenThread().GetThreadHandle();
+      if (m_reportedState == ReaderState::Listening) waitList[count++] = m_manager.GetListenThread().GetThreadHandle();
       const DWORD signalled = MsgWaitForMultipleObjectsEx(count, waitList, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
       if (signalled == WAIT_OBJECT_0) return InputEnded(input, errors);
       if (signalled == WAIT_OBJECT_0 + 1) return kHostExitOk;
@@ -69,7 +71,7 @@ class HostSession final : private IDeviceChangeReceiver {
       if (signalled == WAIT_OBJECT_0 + count) {
         DeviceWindow::PumpMessages();
       } else if (signalled == WAIT_OBJECT_0 + 3) {
-        ReportStatusIfChanged();  // listening ended by itself: unplugged, or a read failed
+        ReportReaderIfChanged();  // listening ended by itself: unplugged, or a read failed
       } else {
         throw kelmar::Win32::CWin32Exception("HostSession::Run() - MsgWaitForMultipleObjectsEx", GetLastError());
       }
@@ -79,8 +81,9 @@ class HostSession final : private IDeviceChangeReceiver {
  private:
   void OnDeviceChange(WPARAM event, const DEV_BROADCAST_HDR* header) noexcept override {
     // An arrival may start listening: cards from it wait until the browser has heard of
-    // the device and the status, as a page heard of them with the plug-in. A removal may
-    // wait for the listen thread, which may be waiting for the lock: not held then.
+    // the device, the reader's state and the status, as a page heard of them with the
+    // plug-in. A removal may wait for the listen thread, which may be waiting for the
+    // lock: not held then.
     if (event == DBT_DEVICEARRIVAL) {
       m_writer.WhileHeld([&] { ReportDeviceChange(event, header); });
     } else {
@@ -94,26 +97,53 @@ class HostSession final : private IDeviceChangeReceiver {
     try {
       m_writer.Write(DeviceMessage(DeviceChangeValue(change)));
     } catch (...) {
-      // The message could not be built; the status below still tells what happened.
+      // The message could not be built; the reader's state below still tells what happened.
     }
-    ReportStatusIfChanged();
+    ReportReaderIfChanged();
   }
 
   void OpenReader() noexcept {
     try {
       m_manager.OpenReader();
     } catch (...) {
-      // The listen thread could not be started: the status says the reader is not
-      // listened to, and the next arrival tries again.
+      // The listen thread could not be started: the reader's state and the status say it
+      // is not listened to, and the next arrival tries again.
     }
   }
 
-  void ReportStatusIfChanged() noexcept {
-    const bool listening = m_manager.GetListenThread().IsRunning();
-    if (m_reportedListening == listening) return;
-    m_reportedListening = listening;
+  // The reader's state when it changed, then the status when listening changed with it:
+  // the browser learns why before it hears that the host is not listening.
+  void ReportReaderIfChanged() noexcept {
+    const ReaderState state = CurrentReaderState();
+    if (m_reportedState == state) return;
+    const bool listening = state == ReaderState::Listening;
+    const bool listeningChanged = !m_reportedState || (*m_reportedState == ReaderState::Listening) != listening;
+    m_reportedState = state;
+    WriteMessage([state] { return ReaderMessage(state); });
+    if (listeningChanged) WriteMessage([listening] { return StatusMessage(listening); });
+  }
+
+  ReaderState CurrentReaderState() const noexcept {
+    const CHIDListenThread& thread = m_manager.GetListenThread();
+    if (thread.IsRunning()) return ReaderState::Listening;
+    if (!ReaderPresent()) return ReaderState::NoReader;
+    return IsRefusal(thread.GetLastEnd().reason) ? ReaderState::CannotOpen : ReaderState::Ended;
+  }
+
+  bool ReaderPresent() const noexcept {
     try {
-      m_writer.Write(StatusMessage(listening));
+      return m_manager.IsReaderPresent();
+    } catch (...) {
+      // The search itself failed: taken as present, so that a reader that is there is
+      // never reported unplugged.
+      return true;
+    }
+  }
+
+  template <typename Build>
+  void WriteMessage(Build build) noexcept {
+    try {
+      m_writer.Write(build());
     } catch (...) {
       // The message could not be built: the browser misses this change, not the next.
     }
@@ -144,7 +174,7 @@ class HostSession final : private IDeviceChangeReceiver {
   // Last, so first to go: its listen thread, which writes through the sink, ends before
   // the sink, the listener and the writer do.
   CUsbICReaderManager m_manager;
-  std::optional<bool> m_reportedListening;  // nothing before the first status
+  std::optional<ReaderState> m_reportedState;  // nothing before the first report
 };
 
 // Why the session could not start or go on, as the one line on `errors`.

@@ -16,6 +16,20 @@ std::string StatusMessage(bool listening) {
   return listening ? R"({"type":"status","listening":true})" : R"({"type":"status","listening":false})";
 }
 
+std::string ReaderMessage(ReaderState state) {
+  switch (state) {
+    case ReaderState::Listening:
+      return R"({"type":"reader","state":"listening"})";
+    case ReaderState::NoReader:
+      return R"({"type":"reader","state":"no-reader"})";
+    case ReaderState::CannotOpen:
+      return R"({"type":"reader","state":"cannot-open"})";
+    case ReaderState::Ended:
+      break;
+  }
+  return R"({"type":"reader","state":"ended"})";
+}
+
 std::string DeviceMessage(int change) { return R"({"type":"device","change":)" + std::to_string(change) + "}"; }
 
 std::string CardMessage(std::uint32_t cardNumber) {

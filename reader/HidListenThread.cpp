@@ -17,11 +17,6 @@ UniqueFileHandle OpenForListening(const std::string& path) {
                                       OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
 }
 
-bool IsRefusal(ListenEndReason reason) {
-  return reason == ListenEndReason::OpenFailed || reason == ListenEndReason::CapabilitiesUnreadable ||
-         reason == ListenEndReason::ReportLengthRefused;
-}
-
 void TraceEnd(const std::string& path, const ListenEnd& end) {
   TraceReaderEvent([&] {
     return (IsRefusal(end.reason) ? "reader at " + path + " refused: " : "listening to " + path + " ended: ") +

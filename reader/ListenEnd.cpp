@@ -16,6 +16,11 @@ std::string RefusedLength(std::uint32_t length) {
 
 }  // namespace
 
+bool IsRefusal(ListenEndReason reason) {
+  return reason == ListenEndReason::OpenFailed || reason == ListenEndReason::CapabilitiesUnreadable ||
+         reason == ListenEndReason::ReportLengthRefused;
+}
+
 std::string DescribeListenEnd(const ListenEnd& end) {
   switch (end.reason) {
     case ListenEndReason::NotStarted:

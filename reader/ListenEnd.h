@@ -25,6 +25,10 @@ struct ListenEnd {
   std::uint32_t reportLength = 0;   // ReportLengthRefused: what the device announced
 };
 
+// True for the ends where the reader was found but refused to be listened to (it could not
+// be opened, or its reports cannot be read), as against a run that ended after opening.
+bool IsRefusal(ListenEndReason reason);
+
 // One sentence for a technician, with the Win32 code where there is one, for example
 // "the reader announces 2000-byte reports; at most 1028 are read".
 std::string DescribeListenEnd(const ListenEnd& end);

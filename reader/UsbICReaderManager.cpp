@@ -44,6 +44,8 @@ void CUsbICReaderManager::OpenReader() {
   m_listenThread.StartListening();
 }
 
+bool CUsbICReaderManager::IsReaderPresent() const { return !FindHidDevicePath(m_vendorId, m_productId).empty(); }
+
 void CUsbICReaderManager::AddListener(CardListener* listener) {
   const CCriticalSectionLock lock(m_listLock);
   m_listeners.push_back(listener);

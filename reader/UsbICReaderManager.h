@@ -32,6 +32,8 @@ class CUsbICReaderManager final : public IInputReportProcess {
   void RegisterHidNotification(HWND window);
   // Stops listening, looks the reader up and, if present, listens to it.
   void OpenReader();
+  // Whether a HID interface with the reader's ids is present now, listened to or not.
+  bool IsReaderPresent() const;
   // Appends a listener; it must stay alive at the same address while this manager lives.
   void AddListener(CardListener* listener);
 

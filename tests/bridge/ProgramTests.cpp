@@ -1,6 +1,6 @@
 // tarvx-host.exe as the browser runs it: a child process with pipes. No simulated device
 // is plugged in inside it (the simulator's devices belong to the process that made them),
-// so it always reports that it is not listening.
+// so it always reports that there is no reader and that it is not listening.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -18,6 +18,7 @@ using Frames = std::vector<std::string>;
 namespace {
 
 const std::string kHello = R"({"type":"hello","protocol":1,"version":")" HOST_EXPECTED_VERSION R"("})";
+const std::string kNoReader = R"({"type":"reader","state":"no-reader"})";
 const std::string kNotListening = R"({"type":"status","listening":false})";
 
 class HostArguments : public ::testing::TestWithParam<const char*> {};
@@ -26,8 +27,8 @@ class HostArguments : public ::testing::TestWithParam<const char*> {};
 // the program quietly, whatever the browser put on the command line.
 TEST_P(HostArguments, AreIgnored) {
   HostProcess host(GetParam());
-  ASSERT_TRUE(host.Output().WaitForFrames(2));
-  EXPECT_EQ(host.Output().Take(), (Frames{kHello, kNotListening}));
+  ASSERT_TRUE(host.Output().WaitForFrames(3));
+  EXPECT_EQ(host.Output().Take(), (Frames{kHello, kNoReader, kNotListening}));
   host.CloseInput();
   EXPECT_EQ(host.WaitForExit(), 0u);
   EXPECT_EQ(host.ErrorText(), "");
@@ -64,7 +65,7 @@ TEST_P(HostInput, EndsTheProgramAsAgreed) {
   host.WriteInput(c.input);
   host.CloseInput();
   EXPECT_EQ(host.WaitForExit(), c.exitCode);
-  EXPECT_EQ(host.Output().Take(), (Frames{kHello, kNotListening}));
+  EXPECT_EQ(host.Output().Take(), (Frames{kHello, kNoReader, kNotListening}));
   EXPECT_EQ(host.Output().PendingBytes(), 0u);
   const std::string errors = host.ErrorText();
   if (*c.errorCode == '\0') {

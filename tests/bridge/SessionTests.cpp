@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -31,6 +32,10 @@ using Frames = std::vector<std::string>;
 namespace {
 
 const std::string kHello = R"({"type":"hello","protocol":1,"version":")" HOST_EXPECTED_VERSION R"("})";
+const std::string kReaderListening = R"({"type":"reader","state":"listening"})";
+const std::string kNoReader = R"({"type":"reader","state":"no-reader"})";
+const std::string kCannotOpen = R"({"type":"reader","state":"cannot-open"})";
+const std::string kEnded = R"({"type":"reader","state":"ended"})";
 const std::string kListening = R"({"type":"status","listening":true})";
 const std::string kNotListening = R"({"type":"status","listening":false})";
 const std::string kArrival = R"({"type":"device","change":1})";
@@ -69,16 +74,29 @@ class HostSessionTest : public ::testing::Test {
     input.write.Reset();
   }
 
-  // Starts the session and takes its first two frames (the hello and the status).
+  // Starts the session and takes its first three frames (the hello, the reader's state
+  // and the status).
   Frames Start() {
     session = std::thread([this] {
       sessionThreadId = GetCurrentThreadId();
       exitCode = RunHostSession(input.read.Get(), output.write.Get(), stop.Get(), errors);
       ended = true;
     });
-    if (!inbox.WaitForFrames(2)) return inbox.Take();
+    if (!inbox.WaitForFrames(3)) return inbox.Take();
     window = FindSessionWindow();
     return inbox.Take();
+  }
+
+  // Starts the session with a reader that refuses to be listened to, and takes every frame
+  // up to the status that says the host is not listening. The listen thread may be seen
+  // running for a moment before the refusal ends it: the browser then hears of listening
+  // first and of its end right after.
+  Frames StartRefused() {
+    Frames frames = Start();
+    while (!frames.empty() && frames.back() != kNotListening && inbox.WaitForFrames(1)) {
+      for (std::string& frame : inbox.Take()) frames.push_back(std::move(frame));
+    }
+    return frames;
   }
 
   // The session's window, by its class as another process would find it; a host running
@@ -129,7 +147,7 @@ class HostSessionTest : public ::testing::Test {
 
 TEST_F(HostSessionTest, WithTheReaderPluggedInCardsArriveAsExactFrames) {
   simreader::Device reader(kReaderVendorId, kReaderProductId, 17);
-  ASSERT_EQ(Start(), (Frames{kHello, kListening}));
+  ASSERT_EQ(Start(), (Frames{kHello, kReaderListening, kListening}));
   ASSERT_TRUE(reader.WaitForOpenHandles(1));
 
   struct Case {
@@ -157,7 +175,7 @@ TEST_F(HostSessionTest, WithTheReaderPluggedInCardsArriveAsExactFrames) {
 
 TEST_F(HostSessionTest, EveryCardOfABurstArrivesOnceAndInOrder) {
   simreader::Device reader(kReaderVendorId, kReaderProductId, 17);
-  ASSERT_EQ(Start(), (Frames{kHello, kListening}));
+  ASSERT_EQ(Start(), (Frames{kHello, kReaderListening, kListening}));
   ASSERT_TRUE(reader.WaitForOpenHandles(1));
   Frames expected;
   for (std::uint32_t card = 1; card <= 500; ++card) {
@@ -168,12 +186,12 @@ TEST_F(HostSessionTest, EveryCardOfABurstArrivesOnceAndInOrder) {
   EXPECT_EQ(inbox.Take(), expected);
 }
 
-TEST_F(HostSessionTest, PluggingAndUnpluggingGiveDeviceAndStatusOnlyWhenListeningChanges) {
-  ASSERT_EQ(Start(), (Frames{kHello, kNotListening}));
+TEST_F(HostSessionTest, PluggingAndUnpluggingGiveDeviceAndReaderAndStatusOnlyWhenListeningChanges) {
+  ASSERT_EQ(Start(), (Frames{kHello, kNoReader, kNotListening}));
   ASSERT_NE(window, nullptr);
 
   simreader::Device reader(kReaderVendorId, kReaderProductId, 17);
-  EXPECT_EQ(Notify(DBT_DEVICEARRIVAL, reader.Path()), (Frames{kArrival, kListening}));
+  EXPECT_EQ(Notify(DBT_DEVICEARRIVAL, reader.Path()), (Frames{kArrival, kReaderListening, kListening}));
   ASSERT_TRUE(reader.WaitForOpenHandles(1));
 
   // Another HID device comes and goes while the reader is listened to.
@@ -183,10 +201,11 @@ TEST_F(HostSessionTest, PluggingAndUnpluggingGiveDeviceAndStatusOnlyWhenListenin
   EXPECT_EQ(Notify(DBT_DEVICEREMOVECOMPLETE, keyboard.Path()), Frames{kRemoval});
   EXPECT_EQ(reader.OpenHandleCount(), 1);
 
-  // The reader's own removal, named in other letter case, stops listening.
+  // The reader's own removal, named in other letter case, stops listening. The simulated
+  // reader stays plugged in: listening ended, and a reader is still there.
   std::string shouted = reader.Path();
   for (char& c : shouted) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
-  EXPECT_EQ(Notify(DBT_DEVICEREMOVECOMPLETE, shouted), (Frames{kRemoval, kNotListening}));
+  EXPECT_EQ(Notify(DBT_DEVICEREMOVECOMPLETE, shouted), (Frames{kRemoval, kEnded, kNotListening}));
   EXPECT_EQ(reader.OpenHandleCount(), 0);
 
   // Events that are not interface arrivals or removals give nothing.
@@ -195,7 +214,7 @@ TEST_F(HostSessionTest, PluggingAndUnpluggingGiveDeviceAndStatusOnlyWhenListenin
   EXPECT_EQ(Notify(DBT_DEVICEQUERYREMOVE, reader.Path()), Frames{});
 
   // Back again: listening resumes and cards come.
-  EXPECT_EQ(Notify(DBT_DEVICEARRIVAL, reader.Path()), (Frames{kArrival, kListening}));
+  EXPECT_EQ(Notify(DBT_DEVICEARRIVAL, reader.Path()), (Frames{kArrival, kReaderListening, kListening}));
   ASSERT_TRUE(reader.WaitForOpenHandles(1));
   reader.PresentCard(77);
   ASSERT_TRUE(inbox.WaitForFrames(1));
@@ -204,12 +223,12 @@ TEST_F(HostSessionTest, PluggingAndUnpluggingGiveDeviceAndStatusOnlyWhenListenin
 
 TEST_F(HostSessionTest, UnpluggingDuringAReadSaysSoAtOnceAndTheNoticeAfterwardsOnlyTellsTheDevice) {
   simreader::Device reader(kReaderVendorId, kReaderProductId, 17);
-  ASSERT_EQ(Start(), (Frames{kHello, kListening}));
+  ASSERT_EQ(Start(), (Frames{kHello, kReaderListening, kListening}));
   ASSERT_TRUE(reader.WaitForOpenHandles(1));  // a read is pending on it
 
   reader.Unplug();
-  ASSERT_TRUE(inbox.WaitForFrames(1));
-  EXPECT_EQ(inbox.Take(), Frames{kNotListening});
+  ASSERT_TRUE(inbox.WaitForFrames(2));
+  EXPECT_EQ(inbox.Take(), (Frames{kNoReader, kNotListening}));
   EXPECT_EQ(Notify(DBT_DEVICEREMOVECOMPLETE, reader.Path()), Frames{kRemoval});
 
   input.write.Reset();
@@ -217,20 +236,140 @@ TEST_F(HostSessionTest, UnpluggingDuringAReadSaysSoAtOnceAndTheNoticeAfterwardsO
   EXPECT_EQ(exitCode, kHostExitOk);
 }
 
+// Whether a start with a reader that refuses gave the hello and `refusal`, at once or
+// after a moment of listening.
+bool IsRefusedStart(const Frames& frames, const Frames& refusal) {
+  Frames atOnce{kHello};
+  atOnce.insert(atOnce.end(), refusal.begin(), refusal.end());
+  Frames afterAMoment{kHello, kReaderListening, kListening};
+  afterAMoment.insert(afterAMoment.end(), refusal.begin(), refusal.end());
+  return frames == atOnce || frames == afterAMoment;
+}
+
 TEST_F(HostSessionTest, AReaderThatCannotBeOpenedForListeningIsReportedNotListening) {
   simreader::Device reader(kReaderVendorId, kReaderProductId, 17);
   reader.FailNextListeningOpen();
-  const Frames first = Start();
-  // The thread may be seen running for a moment before its open fails, and the status
-  // that says so may come before Start has taken the first two frames.
-  const Frames expected[] = {{kHello, kNotListening}, {kHello, kListening}, {kHello, kListening, kNotListening}};
-  ASSERT_TRUE(first == expected[0] || first == expected[1] || first == expected[2]) << ::testing::PrintToString(first);
-  if (first == expected[1]) {
-    ASSERT_TRUE(inbox.WaitForFrames(1));
-    EXPECT_EQ(inbox.Take(), Frames{kNotListening});
-  }
-  EXPECT_EQ(Notify(DBT_DEVICEARRIVAL, reader.Path()), (Frames{kArrival, kListening}));
+  const Frames first = StartRefused();
+  EXPECT_TRUE(IsRefusedStart(first, {kCannotOpen, kNotListening})) << ::testing::PrintToString(first);
+  // The next arrival tries again, and this time the reader lets itself be opened.
+  EXPECT_EQ(Notify(DBT_DEVICEARRIVAL, reader.Path()), (Frames{kArrival, kReaderListening, kListening}));
 }
+
+// What is plugged in when the session starts.
+enum class Plugged {
+  Nothing,
+  Openable,
+  OpenRefused,             // the open for listening fails
+  CapabilitiesUnreadable,  // opened, but its report length cannot be read
+  ReportsOfZeroBytes,
+  ReportsTooLong,  // longer than the listen thread's receive buffer
+};
+
+// What happens to that reader after the start.
+enum class Then {
+  Nothing,
+  Unplug,      // the plug is pulled, then the system's removal notice comes
+  NoticeOnly,  // a removal notice names the reader, which stays plugged in
+};
+
+struct ReaderStateCase {
+  const char* name;
+  Plugged plugged;
+  Frames atStart;  // after the hello
+  Then then;
+  Frames whenPulled;  // as the plug is pulled, before any notice
+  Frames onNotice;
+};
+
+std::optional<simreader::Device> Plug(Plugged plugged) {
+  switch (plugged) {
+    case Plugged::Nothing:
+      return std::nullopt;
+    case Plugged::Openable:
+    case Plugged::OpenRefused:
+    case Plugged::CapabilitiesUnreadable:
+      break;
+    case Plugged::ReportsOfZeroBytes:
+      return simreader::Device(kReaderVendorId, kReaderProductId, 0);
+    case Plugged::ReportsTooLong:
+      return simreader::Device(kReaderVendorId, kReaderProductId, 2000);
+  }
+  simreader::Device reader(kReaderVendorId, kReaderProductId, 17);
+  if (plugged == Plugged::OpenRefused) reader.FailNextListeningOpen();
+  if (plugged == Plugged::CapabilitiesUnreadable) reader.SetFaults(SIMREADER_FAULT_CAPS);
+  return reader;
+}
+
+bool Refuses(Plugged plugged) { return plugged != Plugged::Nothing && plugged != Plugged::Openable; }
+
+class ReaderState : public HostSessionTest, public ::testing::WithParamInterface<ReaderStateCase> {};
+
+// The browser hears why the host is not listening, right before it hears that it is not,
+// and again whenever the why changes on its own; never the same state twice in a row.
+TEST_P(ReaderState, IsSentBeforeEachStatusAndWhenItChanges) {
+  const ReaderStateCase& c = GetParam();
+  std::optional<simreader::Device> reader = Plug(c.plugged);
+  if (Refuses(c.plugged)) {
+    const Frames first = StartRefused();
+    ASSERT_TRUE(IsRefusedStart(first, c.atStart)) << ::testing::PrintToString(first);
+  } else {
+    Frames expected{kHello};
+    expected.insert(expected.end(), c.atStart.begin(), c.atStart.end());
+    ASSERT_EQ(Start(), expected);
+  }
+  ASSERT_NE(window, nullptr);
+  if (c.then == Then::Nothing) return;
+
+  ASSERT_TRUE(reader.has_value());
+  if (c.then == Then::Unplug) {
+    reader->Unplug();
+    if (!c.whenPulled.empty()) {
+      ASSERT_TRUE(inbox.WaitForFrames(c.whenPulled.size()));
+    }
+    EXPECT_EQ(inbox.Take(), c.whenPulled);
+  }
+  // A frame the pulled plug caused late would come first here.
+  EXPECT_EQ(Notify(DBT_DEVICEREMOVECOMPLETE, reader->Path()), c.onNotice);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ReaderState,
+    ::testing::Values(
+        ReaderStateCase{"NoReader", Plugged::Nothing, {kNoReader, kNotListening}, Then::Nothing, {}, {}},
+        ReaderStateCase{"Openable", Plugged::Openable, {kReaderListening, kListening}, Then::Nothing, {}, {}},
+        ReaderStateCase{"OpenRefused", Plugged::OpenRefused, {kCannotOpen, kNotListening}, Then::Nothing, {}, {}},
+        ReaderStateCase{"CapabilitiesUnreadable",
+                        Plugged::CapabilitiesUnreadable,
+                        {kCannotOpen, kNotListening},
+                        Then::Nothing,
+                        {},
+                        {}},
+        ReaderStateCase{
+            "ReportsOfZeroBytes", Plugged::ReportsOfZeroBytes, {kCannotOpen, kNotListening}, Then::Nothing, {}, {}},
+        ReaderStateCase{"ReportsTooLong", Plugged::ReportsTooLong, {kCannotOpen, kNotListening}, Then::Nothing, {}, {}},
+        // The pending read fails once the reader has left the enumeration: no reader, at
+        // once; the notice afterwards only tells of the device.
+        ReaderStateCase{"ListeningThenUnplugged",
+                        Plugged::Openable,
+                        {kReaderListening, kListening},
+                        Then::Unplug,
+                        {kNoReader, kNotListening},
+                        {kRemoval}},
+        // Nothing runs to notice the pull: the notice tells, and the status, false already,
+        // is not repeated.
+        ReaderStateCase{"CannotOpenThenUnplugged",
+                        Plugged::ReportsTooLong,
+                        {kCannotOpen, kNotListening},
+                        Then::Unplug,
+                        {},
+                        {kRemoval, kNoReader}},
+        ReaderStateCase{"NoticeWhileListeningAndStillPlugged",
+                        Plugged::Openable,
+                        {kReaderListening, kListening},
+                        Then::NoticeOnly,
+                        {},
+                        {kRemoval, kEnded, kNotListening}}),
+    [](const ::testing::TestParamInfo<ReaderStateCase>& tested) { return std::string(tested.param.name); });
 
 struct Ending {
   const char* name;
@@ -244,7 +383,7 @@ class SessionEnding : public HostSessionTest, public ::testing::WithParamInterfa
 // However the input ends, the session ends at once with the reader closed.
 TEST_P(SessionEnding, EndsWithinASecondWithTheReaderClosed) {
   simreader::Device reader(kReaderVendorId, kReaderProductId, 17);
-  ASSERT_EQ(Start(), (Frames{kHello, kListening}));
+  ASSERT_EQ(Start(), (Frames{kHello, kReaderListening, kListening}));
   ASSERT_TRUE(reader.WaitForOpenHandles(1));
 
   const DWORD start = GetTickCount();
@@ -280,7 +419,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(HostSessionTest, AStopRequestEndsTheSessionWithTheReaderClosed) {
   simreader::Device reader(kReaderVendorId, kReaderProductId, 17);
-  ASSERT_EQ(Start(), (Frames{kHello, kListening}));
+  ASSERT_EQ(Start(), (Frames{kHello, kReaderListening, kListening}));
   ASSERT_TRUE(reader.WaitForOpenHandles(1));
   SetEvent(stop.Get());
   ASSERT_TRUE(SessionEnds(1000));
@@ -291,7 +430,7 @@ TEST_F(HostSessionTest, AStopRequestEndsTheSessionWithTheReaderClosed) {
 
 TEST_F(HostSessionTest, TheBrowserClosingItsEndOfTheOutputEndsTheSessionQuietly) {
   simreader::Device reader(kReaderVendorId, kReaderProductId, 17);
-  ASSERT_EQ(Start(), (Frames{kHello, kListening}));
+  ASSERT_EQ(Start(), (Frames{kHello, kReaderListening, kListening}));
   ASSERT_TRUE(reader.WaitForOpenHandles(1));
   output.read.Reset();
   reader.PresentCard(1);  // its frame finds no reader

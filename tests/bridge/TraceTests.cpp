@@ -35,7 +35,8 @@ TEST(HostTrace, OnlyTheSwitchesTurnItOn) {
     const DebugOutputCapture capture;
     const TraceSwitch setting(c.variable, HKEY_CURRENT_USER, c.value);
     HostProcess host("");
-    ASSERT_TRUE(host.Output().WaitForFrames(2));  // the hello, then the status after looking for the reader
+    // The hello, then the reader's state and the status after looking for the reader.
+    ASSERT_TRUE(host.Output().WaitForFrames(3));
     host.CloseInput();
     EXPECT_EQ(host.WaitForExit(), 0u);
     ASSERT_TRUE(capture.Flush());
