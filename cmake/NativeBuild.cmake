@@ -12,6 +12,8 @@ ExternalProject_Add(native
     -DCMAKE_C_COMPILER=clang
     -DCMAKE_CXX_COMPILER=clang++
   BUILD_ALWAYS ON
+  # Named so that the pictures it writes can depend on it and are written again when it changes.
+  BUILD_BYPRODUCTS ${NATIVE_BINARY_DIR}/bin/bitmap_generator
   INSTALL_COMMAND ""
   USES_TERMINAL_BUILD ON)
 

@@ -11,6 +11,7 @@ PACKAGES=(
   wine wine32:i386 wine64
   xvfb xauth
   googletest
+  libpng-dev
   clang libclang-rt-14-dev libfuzzer-14-dev libbenchmark-dev
   zip unzip
   wixl msitools

@@ -1,5 +1,7 @@
-// A minimal PNG writer for looking at the status pictures: 8-bit RGB, no interlace, the
-// image data in stored (uncompressed) deflate blocks, so no compression library is needed.
+// The Windows programs' PNG writer (the demo's screenshots): 8-bit RGB, no interlace, the
+// image data in stored (uncompressed) deflate blocks, so that no compression library has
+// to be cross-built for them. bitmap_generator, a native program, uses libpng instead
+// (LibPngEncoder.h).
 #pragma once
 
 #include <cstddef>

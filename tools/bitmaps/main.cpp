@@ -1,5 +1,6 @@
 // bitmap_generator: turns a status picture's pixel map into the .bmp file that the
-// resource script takes, or into an enlarged PNG for people to look at.
+// resource script takes, or into a PNG (libpng): the extension's pictures at scale 1,
+// enlarged previews for people to look at.
 //
 //   bitmap_generator bmp <map.txt> <out.bmp>
 //   bitmap_generator png <map.txt> <scale> <out.png>
@@ -15,8 +16,8 @@
 #include <vector>
 
 #include "tools/bitmaps/DibEncoder.h"
+#include "tools/bitmaps/LibPngEncoder.h"
 #include "tools/bitmaps/PixelMap.h"
-#include "tools/bitmaps/PngEncoder.h"
 
 namespace {
 
@@ -54,7 +55,7 @@ int Run(const std::vector<std::string>& args) {
     return 0;
   }
   if (args.size() == 4 && args[0] == "png") {
-    WriteFile(args[3], Bitmaps::EncodePng(LoadMap(args[1]), std::stoi(args[2])));
+    WriteFile(args[3], Bitmaps::EncodePngWithLibpng(LoadMap(args[1]), std::stoi(args[2])));
     return 0;
   }
   if (args.size() == 3 && args[0] == "check") {
