@@ -26,6 +26,7 @@ endfunction()
 add_native_test(card_report_native_tests)
 add_native_test(bitmap_generator_tests)
 add_native_test(bridge_json_native_tests)
+add_native_test(strict_json_native_tests)
 
 # The checks that every test entry's run was complete, against fixtures that end early.
 add_node_suite(complete_runs_native ${PROJECT_SOURCE_DIR}/tests/support/complete/complete_runs.test.mjs)

@@ -1,8 +1,8 @@
 # Warnings on and fatal for the project's own code (not for GoogleTest).
-# The product's folders (what ships: plugin/, reader/, win32/, image/, bridge/) get the
+# The product's folders (what ships: plugin/, reader/, win32/, image/, bridge/, json/) get the
 # stricter set as well, chosen by where the target is defined, so a new product target
 # gets it without asking and the tests and tools keep the common set.
-set(TARVX_PRODUCT_DIRS plugin reader win32 image bridge)
+set(TARVX_PRODUCT_DIRS plugin reader win32 image bridge json)
 set(TARVX_PRODUCT_WARNINGS
   -Wconversion -Wsign-conversion -Wold-style-cast -Wnon-virtual-dtor -Wnull-dereference)
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Usage: lint.sh [build-dir]   (default: build; needs a configured 32-bit tree there)
 # clang-tidy 14 with the repository's .clang-tidy on the product code (plugin/ reader/
-# win32/ image/ bridge/), from the 32-bit MinGW tree's compile database. clang analyses
+# win32/ image/ bridge/ json/), from the 32-bit MinGW tree's compile database. clang analyses
 # the cross build itself: --target=i686-w64-mingw32, the MinGW headers and the posix
 # g++'s libstdc++. Fails on any finding. Two files at a time.
 set -euo pipefail
@@ -14,7 +14,7 @@ gcc_cxx="${gcc_dirs[-1]}"
 python3 - "$root" "$build/compile_commands.json" "$out/compile_commands.json" "$gcc_cxx" <<'PY'
 import json, shlex, sys
 root, src, dst, cxx = sys.argv[1:]
-product = tuple(f"{root}/{d}/" for d in ("plugin", "reader", "win32", "image", "bridge"))
+product = tuple(f"{root}/{d}/" for d in ("plugin", "reader", "win32", "image", "bridge", "json"))
 # GCC-only warnings clang would not know, and -Werror (clang-tidy's own setting decides).
 drop = {"-Werror", "-Wduplicated-cond", "-Wlogical-op"}
 entries = []

@@ -10,7 +10,7 @@ PACKAGES=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   wine wine32:i386 wine64
   xvfb xauth
-  googletest
+  googletest nlohmann-json3-dev
   libpng-dev
   clang libclang-rt-14-dev libfuzzer-14-dev libbenchmark-dev
   zip unzip

@@ -6,22 +6,25 @@
 
 #include "tests/diag/OriginCases.h"
 #include "tools/diag/AllowedOrigin.h"
-#include "tools/diag/JsonValue.h"
+#include "tools/diag/BrowserJson.h"
 
 namespace {
 
 TEST(AllowedOrigin, TakesEachEntryOfTheSharedTableAsTheExtensionDoes) {
-  const JsonDocument table = ParseJson(kOriginCasesJson);
-  ASSERT_TRUE(table.value) << table.error;
-  const JsonValue* cases = table.value->Member("cases");
+  const JsonObjectRead table = ReadBrowserJson(kOriginCasesJson);
+  ASSERT_TRUE(table.object) << table.error;
+  const nlohmann::json* cases = Member(&*table.object, "cases");
   ASSERT_NE(cases, nullptr);
-  ASSERT_FALSE(cases->items.empty());
-  for (const JsonValue& c : cases->items) {
-    const std::string entry = c.Member("entry")->text;
-    const JsonValue* origin = c.Member("origin");
+  ASSERT_TRUE(cases->is_array());
+  ASSERT_FALSE(cases->empty());
+  for (const nlohmann::json& c : *cases) {
+    const std::string* entryText = StringOf(Member(&c, "entry"));
+    ASSERT_NE(entryText, nullptr) << c.dump();
+    const std::string entry = *entryText;
+    const std::string* origin = StringOf(Member(&c, "origin"));
     const OriginVerdict verdict = ParseAllowedOrigin(entry);
-    if (origin->IsString()) {
-      EXPECT_EQ(verdict.origin.value_or("(ignored: " + verdict.why + ")"), origin->text) << entry;
+    if (origin != nullptr) {
+      EXPECT_EQ(verdict.origin.value_or("(ignored: " + verdict.why + ")"), *origin) << entry;
     } else {
       EXPECT_FALSE(verdict.origin.has_value()) << entry << " taken as " << verdict.origin.value_or("");
       EXPECT_FALSE(verdict.why.empty()) << entry;

@@ -12,9 +12,9 @@
 #include "tests/diag/FakeMachineProbe.h"
 #include "tools/diag/BridgeCheck.h"
 #include "tools/diag/BridgeNames.h"
+#include "tools/diag/BrowserJson.h"
 #include "tools/diag/ExitCodes.h"
 #include "tools/diag/HostManifestCheck.h"
-#include "tools/diag/JsonValue.h"
 
 namespace {
 
@@ -164,15 +164,20 @@ TEST(HostManifestCheck, RelativeHostPathsAreTakenFromTheManifestsFolder) {
   EXPECT_EQ(ResolveHostPath("C:\\a\\m.json", "\\\\server\\share\\h.exe"), "\\\\server\\share\\h.exe");
 }
 
-TEST(JsonValue, DecodesStringsAndRefusesDeepNesting) {
-  const JsonDocument document = ParseJson(R"({"a": "x\\y\u00e9\ud83d\ude00", "b": [1, -2.5e3, true, null]})");
-  ASSERT_TRUE(document.value) << document.error;
-  EXPECT_EQ(document.value->Member("a")->text, "x\\y\xC3\xA9\xF0\x9F\x98\x80");
-  EXPECT_EQ(document.value->Member("b")->items.size(), 4U);
-  EXPECT_FALSE(ParseJson(std::string(100, '[') + std::string(100, ']')).value);
-  EXPECT_FALSE(ParseJson(R"({"a": "\ud83d"})").value);
-  EXPECT_FALSE(ParseJson("{\"a\": \"tab\there\"}").value);
-  EXPECT_FALSE(ParseJson("01").value);
+TEST(BrowserJson, DecodesStringsAndRefusesDeepNesting) {
+  const JsonObjectRead document = ReadBrowserJson(R"({"a": "x\\y\u00e9\ud83d\ude00", "b": [1, -2.5e3, true, null]})");
+  ASSERT_TRUE(document.object) << document.error;
+  const std::string* a = StringOf(Member(&*document.object, "a"));
+  ASSERT_NE(a, nullptr);
+  EXPECT_EQ(*a, "x\\y\xC3\xA9\xF0\x9F\x98\x80");
+  const nlohmann::json* b = Member(&*document.object, "b");
+  ASSERT_NE(b, nullptr);
+  EXPECT_EQ(b->size(), 4U);
+  EXPECT_FALSE(ReadBrowserJson(std::string(100, '[') + std::string(100, ']')).object);
+  EXPECT_FALSE(ReadBrowserJson("{\"a\": " + std::string(100, '[') + std::string(100, ']') + "}").object);
+  EXPECT_FALSE(ReadBrowserJson(R"({"a": "\ud83d"})").object);
+  EXPECT_FALSE(ReadBrowserJson("{\"a\": \"tab\there\"}").object);
+  EXPECT_FALSE(ReadBrowserJson("01").object);
 }
 
 // A machine with the bridge registered as the test says.

@@ -1,12 +1,14 @@
 #include "tools/diag/HostManifestCheck.h"
 
+#include <algorithm>
 #include <iterator>
 
-#include "tools/diag/JsonValue.h"
+#include "tools/diag/BrowserJson.h"
 
 namespace {
 
 using BridgeNames::ManifestFamily;
+using Json = nlohmann::json;
 
 bool IsAbsoluteWindowsPath(const std::string& path) {
   const bool drive = path.size() >= 3 && path[1] == ':' && (path[2] == '\\' || path[2] == '/');
@@ -14,34 +16,31 @@ bool IsAbsoluteWindowsPath(const std::string& path) {
   return drive || rooted;
 }
 
-bool ListHolds(const JsonValue* list, const std::string& wanted) {
-  if (list == nullptr || list->kind != JsonValue::Kind::Array) return false;
-  for (const JsonValue& item : list->items) {
-    if (item.IsString() && item.text == wanted) return true;
-  }
-  return false;
+bool ListHolds(const Json* list, const std::string& wanted) {
+  if (list == nullptr || !list->is_array()) return false;
+  return std::any_of(list->begin(), list->end(), [&](const Json& item) { return item == wanted; });
 }
 
-void CheckExtension(const JsonValue& manifest, ManifestFamily family, const std::vector<std::string>& chromiumOrigins,
+void CheckExtension(const Json& manifest, ManifestFamily family, const std::vector<std::string>& chromiumOrigins,
                     std::vector<ManifestProblem>& problems) {
   if (family == ManifestFamily::Chromium) {
     // An extension from a store has the store's id: the browser starts the host for it only
     // when the manifest allows that id too.
     std::string missing;
     for (const std::string& origin : chromiumOrigins) {
-      if (!ListHolds(manifest.Member("allowed_origins"), origin))
+      if (!ListHolds(Member(&manifest, "allowed_origins"), origin))
         missing += (missing.empty() ? "\"" : ", \"") + origin + "\"";
     }
     if (missing.empty()) return;
     std::string what = "it does not allow our extension: \"allowed_origins\" lacks " + missing;
-    if (manifest.Member("allowed_extensions") != nullptr) what += " (this looks like the Firefox manifest)";
+    if (manifest.contains("allowed_extensions")) what += " (this looks like the Firefox manifest)";
     problems.push_back({what, kReinstallAdvice});
     return;
   }
   const std::string id = BridgeNames::kFirefoxExtensionId;
-  if (ListHolds(manifest.Member("allowed_extensions"), id)) return;
+  if (ListHolds(Member(&manifest, "allowed_extensions"), id)) return;
   std::string what = "it does not allow our add-on: \"allowed_extensions\" lacks \"" + id + "\"";
-  if (manifest.Member("allowed_origins") != nullptr) what += " (this looks like the Chrome/Edge manifest)";
+  if (manifest.contains("allowed_origins")) what += " (this looks like the Chrome/Edge manifest)";
   problems.push_back({what, kReinstallAdvice});
 }
 
@@ -61,31 +60,28 @@ ManifestCheck CheckHostManifest(std::string_view text, const std::string& manife
                                 const std::function<bool(const std::string&)>& isFile,
                                 const std::vector<std::string>& chromiumOrigins) {
   ManifestCheck check;
-  const JsonDocument document = ParseJson(text);
-  if (!document.value) {
-    check.problems.push_back({"the manifest is not valid JSON (" + document.error + ")", kReinstallAdvice});
+  const JsonObjectRead read = ReadBrowserJson(text);
+  if (!read.object) {
+    // A text that is JSON but no object is refused too, and the reason says so.
+    check.problems.push_back({"the manifest is not valid JSON (" + read.error + ")", kReinstallAdvice});
     return check;
   }
-  const JsonValue& manifest = *document.value;
-  if (manifest.kind != JsonValue::Kind::Object) {
-    check.problems.push_back({"the manifest is not a JSON object", kReinstallAdvice});
-    return check;
-  }
-  const JsonValue* name = manifest.Member("name");
-  if (name == nullptr || !name->IsString() || name->text != BridgeNames::kHostName) {
-    const std::string found = name != nullptr && name->IsString() ? "\"" + name->text + "\"" : "no name";
+  const Json& manifest = *read.object;
+  const std::string* name = StringOf(Member(&manifest, "name"));
+  if (name == nullptr || *name != BridgeNames::kHostName) {
+    const std::string found = name != nullptr ? "\"" + *name + "\"" : "no name";
     check.problems.push_back(
         {"the manifest is for another host (" + found + ", not \"" + BridgeNames::kHostName + "\")", kReinstallAdvice});
   }
-  const JsonValue* type = manifest.Member("type");
-  if (type == nullptr || !type->IsString() || type->text != "stdio") {
+  const std::string* type = StringOf(Member(&manifest, "type"));
+  if (type == nullptr || *type != "stdio") {
     check.problems.push_back({"its \"type\" is not \"stdio\"", kReinstallAdvice});
   }
-  const JsonValue* path = manifest.Member("path");
-  if (path == nullptr || !path->IsString() || path->text.empty()) {
+  const std::string* path = StringOf(Member(&manifest, "path"));
+  if (path == nullptr || path->empty()) {
     check.problems.push_back({"it names no program to start (\"path\")", kReinstallAdvice});
   } else {
-    check.hostPath = ResolveHostPath(manifestPath, path->text);
+    check.hostPath = ResolveHostPath(manifestPath, *path);
     if (!isFile(check.hostPath)) {
       check.problems.push_back({"the program it starts does not exist: " + check.hostPath, kReinstallAdvice});
     }

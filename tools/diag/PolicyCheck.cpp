@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "tools/diag/AllowedOrigin.h"
-#include "tools/diag/JsonValue.h"
+#include "tools/diag/BrowserJson.h"
 
 namespace {
 
@@ -156,15 +156,9 @@ void CheckChromiumPolicies(const MachineProbe& probe, const WindowsBrowser& brow
 // beside the browser; both say the same things in the same shapes.
 struct FirefoxPolicies {
   std::string source;
-  std::optional<JsonValue> extensionSettings;  // ExtensionSettings
-  std::vector<ListEntry> origins;              // 3rdparty.Extensions.<id>.allowedOrigins
+  std::optional<nlohmann::json> extensionSettings;  // ExtensionSettings
+  std::vector<ListEntry> origins;                   // 3rdparty.Extensions.<id>.allowedOrigins
 };
-
-std::optional<JsonValue> ParseObject(const std::string& text) {
-  JsonDocument document = ParseJson(text);
-  if (!document.value || document.value->kind != JsonValue::Kind::Object) return std::nullopt;
-  return std::move(document.value);
-}
 
 std::optional<FirefoxPolicies> FirefoxFromRegistry(const MachineProbe& probe, const std::string& root,
                                                    const std::string& id, CheckReport& report) {
@@ -174,7 +168,7 @@ std::optional<FirefoxPolicies> FirefoxFromRegistry(const MachineProbe& probe, co
     FirefoxPolicies policies;
     policies.source = std::string(location.label) + "\\" + root;
     if (const std::optional<std::string> text = probe.ReadString(location, root, "ExtensionSettings")) {
-      policies.extensionSettings = ParseObject(*text);
+      policies.extensionSettings = ReadBrowserJson(*text).object;
       if (!policies.extensionSettings) {
         report.Problem(policies.source + "\\ExtensionSettings is not a JSON object", "Write it as INSTALL.md shows.");
       }
@@ -192,23 +186,24 @@ std::optional<FirefoxPolicies> FirefoxFromFile(const MachineProbe& probe, const 
     if (!text) continue;
     FirefoxPolicies policies;
     policies.source = path;
-    const std::optional<JsonValue> file = ParseObject(*text);
-    const JsonValue* all = file ? file->Member("policies") : nullptr;
-    if (all == nullptr || all->kind != JsonValue::Kind::Object) {
+    const std::optional<nlohmann::json> file = ReadBrowserJson(*text).object;
+    const nlohmann::json* all = Member(file ? &*file : nullptr, "policies");
+    if (all == nullptr || !all->is_object()) {
       report.Problem(std::string(path) + " is not JSON with a \"policies\" object: Firefox ignores it",
                      "Write it as INSTALL.md shows (policies/firefox-policies.json in the release package).");
       return policies;
     }
-    if (const JsonValue* settings = all->Member("ExtensionSettings")) policies.extensionSettings = *settings;
-    const JsonValue* third = all->Member("3rdparty");
-    const JsonValue* extensions = third ? third->Member("Extensions") : nullptr;
-    const JsonValue* ours = extensions ? extensions->Member(id) : nullptr;
-    const JsonValue* origins = ours ? ours->Member("allowedOrigins") : nullptr;
-    if (origins != nullptr && origins->kind == JsonValue::Kind::Array) {
+    if (const nlohmann::json* settings = Member(all, "ExtensionSettings")) policies.extensionSettings = *settings;
+    const nlohmann::json* third = Member(all, "3rdparty");
+    const nlohmann::json* extensions = Member(third, "Extensions");
+    const nlohmann::json* ours = Member(extensions, id);
+    const nlohmann::json* origins = Member(ours, "allowedOrigins");
+    if (origins != nullptr && origins->is_array()) {
       std::size_t index = 0;
-      for (const JsonValue& item : origins->items) {
+      for (const nlohmann::json& item : *origins) {
         const std::string where = std::string(path) + ": allowedOrigins[" + std::to_string(index++) + "]";
-        policies.origins.push_back({where, item.IsString() ? item.text : std::string("(not a string)")});
+        const std::string* origin = StringOf(&item);
+        policies.origins.push_back({where, origin != nullptr ? *origin : std::string("(not a string)")});
       }
     }
     return policies;
@@ -216,10 +211,10 @@ std::optional<FirefoxPolicies> FirefoxFromFile(const MachineProbe& probe, const 
   return std::nullopt;
 }
 
-std::string InstallationMode(const std::optional<JsonValue>& settings, const std::string& key) {
-  const JsonValue* entry = settings ? settings->Member(key) : nullptr;
-  const JsonValue* mode = entry ? entry->Member("installation_mode") : nullptr;
-  return mode != nullptr && mode->IsString() ? mode->text : "";
+std::string InstallationMode(const std::optional<nlohmann::json>& settings, const std::string& key) {
+  const nlohmann::json* entry = Member(settings ? &*settings : nullptr, key);
+  const std::string* mode = StringOf(Member(entry, "installation_mode"));
+  return mode != nullptr ? *mode : "";
 }
 
 void CheckFirefoxPolicies(const MachineProbe& probe, const WindowsBrowser& browser, CheckReport& report) {
