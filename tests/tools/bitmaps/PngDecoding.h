@@ -9,8 +9,8 @@
 struct DecodedPng {
   std::uint32_t width = 0;
   std::uint32_t height = 0;
-  int bitDepth = 0;    // as the file's IHDR says
-  int colourType = 0;  // as the file's IHDR says (2: RGB)
+  int bitDepth = 0;                // as the file's IHDR says
+  int colourType = 0;              // as the file's IHDR says (2: RGB)
   std::vector<std::uint8_t> rgba;  // red, green, blue, alpha per pixel, top row first
 };
 
