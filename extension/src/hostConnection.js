@@ -22,6 +22,18 @@ const HELLO_MS = 15000;
  *             reported: boolean }} HostStatus
  */
 
+/** @type {HostStatus} no port, nothing known */
+const OFF = Object.freeze({
+  state: 'off',
+  listening: false,
+  version: null,
+  lastError: null,
+  code: null,
+  sentence: null,
+  reader: null,
+  reported: false,
+});
+
 export class HostConnection {
   /**
    * @param {(message: {type: string, [field: string]: unknown}) => void} onMessage valid status, device and card messages
@@ -36,16 +48,7 @@ export class HostConnection {
     this.retryMs = FIRST_RETRY_MS;
     this.helloTimer = null;
     /** @type {HostStatus} */
-    this.status = {
-      state: 'off',
-      listening: false,
-      version: null,
-      lastError: null,
-      code: null,
-      sentence: null,
-      reader: null,
-      reported: false,
-    };
+    this.status = { ...OFF };
   }
 
   /** @param {boolean} wanted whether any allowed page wants cards */
@@ -88,16 +91,7 @@ export class HostConnection {
     const port = this.port;
     this.port = null;
     port?.disconnect();
-    this.update({
-      state: 'off',
-      listening: false,
-      version: null,
-      lastError: null,
-      code: null,
-      sentence: null,
-      reader: null,
-      reported: false,
-    });
+    this.update(OFF);
   }
 
   receive(port, raw) {

@@ -108,7 +108,7 @@ for (const browser of BROWSERS) {
     });
 
     test('a marker page reads the status on the html element and hears it at the document', async () => {
-      const tab = await openAllowed(f, '/pages/marker.html');
+      const tab = await openAllowed(f, `${STATUS}?marker`);
       await f.host.waitForStarts(1);
       await waitForPageStatus(tab, 'no-reader');
       f.host.plugIn();

@@ -99,7 +99,10 @@ test('a host of another protocol is given up on; one that never says hello is re
   current().say({ ...HELLO, protocol: 2 });
   assert.equal(current().disconnected, true);
   mock.timers.tick(60000);
-  assert.deepEqual([browser.ports.length, connection.status.state, connection.status.code], [1, 'failed', 'protocol-mismatch']);
+  assert.deepEqual(
+    [browser.ports.length, connection.status.state, connection.status.code],
+    [1, 'failed', 'protocol-mismatch'],
+  );
   assert.match(connection.status.sentence, /update the extension/);
 
   connection.setWanted(false);
