@@ -6,7 +6,9 @@ import { createHash } from 'node:crypto';
 import { readFileSync } from 'node:fs';
 import { join } from 'node:path';
 
-export const HOST_NAME = 'com.tarvo.usbicreader';
+import { HOST_NAME } from './src/names.js';
+
+export * from './src/names.js';
 export const HOST_DESCRIPTION = 'Tarvo USB IC-card reader';
 
 // Where each browser looks on Windows (under HKLM and HKCU): a key named after the host

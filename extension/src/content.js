@@ -13,10 +13,8 @@
     return;
   }
   const api = globalThis.browser ?? globalThis.chrome;
-  const TYPE = '[type="application/TarvoUsbICReader-plugin" i]';
-  const ELEMENTS = `embed${TYPE}, object${TYPE}`;
-  const MARKER = 'meta[name="tarvx-card-reader" i][content="on" i]';
-  const CARD_NUMBER_MAX = 4294967295;
+  // Written by the build from names.js (page-names.js, loaded before this script).
+  const { ELEMENTS, ASKS_FOR_READER, CARD_NUMBER_MAX, PAGE_PORT_NAME } = globalThis.tarvxNames;
   const RECONNECT_MS = 1000;
   const pictures = globalThis.tarvxPictures;
 
@@ -31,7 +29,7 @@
   /** plug-in element -> the picture shown instead */
   const covered = new Map();
 
-  const asksForReader = () => document.querySelector(`${ELEMENTS}, ${MARKER}`) !== null;
+  const asksForReader = () => document.querySelector(ASKS_FOR_READER) !== null;
 
   const observer = new MutationObserver(() => {
     if (refused) return;
@@ -55,7 +53,7 @@
   }
 
   function connect() {
-    port = api.runtime.connect({ name: 'tarvx-page' });
+    port = api.runtime.connect({ name: PAGE_PORT_NAME });
     port.onMessage.addListener(receive);
     port.onDisconnect.addListener(() => {
       port = null;

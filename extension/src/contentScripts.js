@@ -5,13 +5,15 @@
 // then does the page-world part go into that one document. It runs in frames too: a frame
 // that asks for the reader is served when it and the top-level page are both allowed.
 import { api } from './browserApi.js';
+import { ASKS_FOR_READER, CARD_NUMBER_MAX } from './names.js';
 import { matchPatternOf } from './origins.js';
 import { installPageWorld } from './pageWorld.js';
 
 const ISOLATED = 'tarvx-isolated';
 // Registered by earlier versions for every page of an allowed host; removed when found.
 const OLD_MAIN = 'tarvx-page-world';
-const ISOLATED_FILES = ['pictures.js', 'content.js'];
+// page-names.js: names.js for a script that cannot import (build.mjs writes it).
+const ISOLATED_FILES = ['page-names.js', 'pictures.js', 'content.js'];
 
 let queue = Promise.resolve();
 
@@ -48,13 +50,22 @@ export async function injectPageWorld(sender, origin) {
     typeof sender.documentId === 'string'
       ? { tabId: sender.tab.id, documentIds: [sender.documentId] }
       : { tabId: sender.tab.id, frameIds: [sender.frameId] };
-  await api.scripting.executeScript({ target, world: 'MAIN', func: installPageWorld, args: [origin] });
+  await api.scripting.executeScript({
+    target,
+    world: 'MAIN',
+    func: installPageWorld,
+    args: [origin, CARD_NUMBER_MAX],
+  });
 }
 
 /** Whether the page in the tab, or a frame of it, has the plug-in's element or the marker; null if unknown. */
 export async function pageAsksForReader(tabId) {
   try {
-    const results = await api.scripting.executeScript({ target: { tabId, allFrames: true }, func: probe });
+    const results = await api.scripting.executeScript({
+      target: { tabId, allFrames: true },
+      func: probe,
+      args: [ASKS_FOR_READER],
+    });
     return results.some((r) => r?.result === true);
   } catch {
     return null;
@@ -62,9 +73,6 @@ export async function pageAsksForReader(tabId) {
 }
 
 // Runs in the page's isolated world; reads the document, changes nothing.
-function probe() {
-  const type = '[type="application/TarvoUsbICReader-plugin" i]';
-  return (
-    document.querySelector(`embed${type}, object${type}, meta[name="tarvx-card-reader" i][content="on" i]`) !== null
-  );
+function probe(selector) {
+  return document.querySelector(selector) !== null;
 }

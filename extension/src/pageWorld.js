@@ -4,14 +4,16 @@
 // function the page lacks is simply not called. The browser runs this function on its own,
 // in the page, so it uses nothing from around it.
 
-/** @param {string} acceptedOrigin the origin the background accepted for this document */
-export function installPageWorld(acceptedOrigin) {
+/**
+ * @param {string} acceptedOrigin the origin the background accepted for this document
+ * @param {number} CARD_NUMBER_MAX the largest card number (names.js), passed in as this runs on its own
+ */
+export function installPageWorld(acceptedOrigin, CARD_NUMBER_MAX) {
   // Where the browser cannot aim at one document, the tab may have moved on meanwhile.
   if (self.origin !== acceptedOrigin) return;
   const INSTALLED = Symbol.for('tarvx.pageWorld');
   if (window[INSTALLED]) return;
   Object.defineProperty(window, INSTALLED, { value: true });
-  const CARD_NUMBER_MAX = 4294967295;
 
   const valid = {
     CardReaded: (n) => Number.isInteger(n) && n >= 0 && n <= CARD_NUMBER_MAX,

@@ -2,7 +2,7 @@
 import { api } from './browserApi.js';
 import { originOf } from './origins.js';
 
-export const PAGE_PORT_NAME = 'tarvx-page';
+export { PAGE_PORT_NAME } from './names.js';
 
 /**
  * The document's origin as the browser reports it; never anything the page says. A document

@@ -2,9 +2,9 @@
 // its schema exactly, extra fields included, is dropped: nothing from the host reaches a
 // page unless it is one of these shapes.
 
-export const HOST_NAME = 'com.tarvo.usbicreader';
-export const PROTOCOL = 1;
-export const CARD_NUMBER_MAX = 4294967295;
+import { CARD_NUMBER_MAX } from './names.js';
+
+export { CARD_NUMBER_MAX, HOST_NAME, PROTOCOL } from './names.js';
 
 export const READER_STATES = ['listening', 'no-reader', 'cannot-open', 'ended'];
 

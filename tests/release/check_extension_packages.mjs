@@ -30,7 +30,7 @@ const stores = JSON.parse(readFileSync(join(root, 'extension/store-ids.json'), '
 const idsIn = { Chrome: [chromiumId, stores.chromeWebStore], Edge: [chromiumId, stores.edgeAddOns] };
 for (const browser of Object.keys(idsIn)) idsIn[browser] = idsIn[browser].filter((id) => id);
 const sourceFiles = readdirSync(join(root, 'extension/src'));
-const generated = ['manifest.json', 'pictures.js', 'status_idle.png', 'status_listening.png'];
+const generated = ['manifest.json', 'page-names.js', 'pictures.js', 'status_idle.png', 'status_listening.png'];
 
 const zipEntries = (zip) =>
   execFileSync('unzip', ['-Z1', zip], { encoding: 'utf8' }).split('\n').filter(Boolean).sort();

@@ -7,13 +7,13 @@ import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { chromium } from 'playwright-core';
 import puppeteer from 'puppeteer-core';
-import { hostManifest } from '../../../extension/names.mjs';
+import { HOST_NAME, hostManifest } from '../../../extension/names.mjs';
 import { waitUntil } from './wait.mjs';
 
 export const BUILD_DIR = process.env.TARVX_BUILD_DIR ?? new URL('../../../build', import.meta.url).pathname;
 const EXTENSION_DIR = join(BUILD_DIR, 'extension');
 export const IDS = JSON.parse(readFileSync(join(EXTENSION_DIR, 'ids.json'), 'utf8'));
-const HOST_FILE = 'com.tarvo.usbicreader.json';
+const HOST_FILE = `${HOST_NAME}.json`;
 // Firefox gives each profile a random UUID for the add-on's pages unless told one.
 const FIREFOX_UUID = '6f1c1c9e-3d2a-4b8e-9a57-1f0e2b7c4d11';
 const TIMEOUT = 15000;

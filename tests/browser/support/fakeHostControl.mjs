@@ -8,6 +8,7 @@ import { readFileSync } from 'node:fs';
 import { createServer } from 'node:net';
 import { join } from 'node:path';
 import { fileURLToPath } from 'node:url';
+import { PROTOCOL } from '../../../extension/names.mjs';
 import { waitUntil } from './wait.mjs';
 
 export const FAKE_HOST_PATH = fileURLToPath(new URL('../fake-host/fake-host.mjs', import.meta.url));
@@ -56,7 +57,7 @@ export class FakeHost {
     if (event.event === 'started') {
       Object.assign(instance, { pid: event.pid, args: event.args });
       this.instances.push(instance);
-      this.write(instance, { send: { type: 'hello', protocol: 1, version: '1.0.0.1' } });
+      this.write(instance, { send: { type: 'hello', protocol: PROTOCOL, version: '1.0.0.1' } });
       this.write(instance, { send: { type: 'reader', state: this.plugged ? 'listening' : 'no-reader' } });
       this.write(instance, { send: { type: 'status', listening: this.plugged } });
     } else if (event.event === 'received') {
