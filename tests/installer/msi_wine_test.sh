@@ -27,10 +27,14 @@ host="$8"; diag="$9"; plugin32="${10}"; plugin64="${11}"; bin="${12}"
 . "$root/tests/support/checks.sh"
 indent() { sed 's/^/  /'; }
 product='Tarvo USB IC-card reader'
-host_name=com.tarvo.usbicreader
-keys=('Software\Google\Chrome\NativeMessagingHosts' 'Software\Microsoft\Edge\NativeMessagingHosts'
-      'Software\Mozilla\NativeMessagingHosts')
-manifests=(chromium chromium firefox)
+# The host's name and each browser's key and manifest, from the one list the installer is made from.
+names="$(node --input-type=module -e "import { HOST_NAME, WINDOWS_BROWSERS } from '$root/extension/names.mjs';
+console.log(HOST_NAME); for (const b of WINDOWS_BROWSERS) console.log(b.manifest + ' ' + b.key);")" ||
+  { echo "cannot read extension/names.mjs"; exit 1; }
+host_name="$(head -n 1 <<<"$names")"
+keys=(); manifests=()
+while read -r manifest key; do manifests+=("$manifest"); keys+=("$key"); done < <(tail -n +2 <<<"$names")
+if [ -z "$host_name" ] || [ "${#keys[@]}" -eq 0 ]; then echo "no names in extension/names.mjs: $names"; exit 1; fi
 card=2587647617
 
 mkdir -p "$work"
