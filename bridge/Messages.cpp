@@ -1,14 +1,16 @@
 #include "bridge/Messages.h"
 
-#include "bridge/Protocol.h"
-
-// The product version comes from the build (the CMake project's VERSION).
+// The product version (the CMake project's VERSION) and the protocol's number (PROTOCOL in
+// extension/src/names.js, which the extension compares with its own) come from the build.
 #ifndef TARVX_PRODUCT_VERSION
 #error "TARVX_PRODUCT_VERSION must be defined by the build"
 #endif
+#ifndef TARVX_BRIDGE_PROTOCOL
+#error "TARVX_BRIDGE_PROTOCOL must be defined by the build"
+#endif
 
 std::string HelloMessage() {
-  return std::string(R"({"type":"hello","protocol":)") + std::to_string(BridgeProtocol::kVersion) +
+  return std::string(R"({"type":"hello","protocol":)") + std::to_string(TARVX_BRIDGE_PROTOCOL) +
          R"(,"version":")" TARVX_PRODUCT_VERSION R"("})";
 }
 

@@ -7,8 +7,8 @@
 
 namespace BridgeProtocol {
 
-// Raised only for changes the other end cannot read; the extension compares it with its own.
-constexpr int kVersion = 1;
+// The protocol's number is written once, as PROTOCOL in extension/src/names.js; the build
+// passes it to the hello (Messages.cpp) as TARVX_BRIDGE_PROTOCOL.
 
 // The largest frame body the host accepts from the browser, in bytes. Checked before any
 // memory is set aside for a frame.

@@ -17,7 +17,8 @@ using Frames = std::vector<std::string>;
 
 namespace {
 
-const std::string kHello = R"({"type":"hello","protocol":1,"version":")" HOST_EXPECTED_VERSION R"("})";
+const std::string kHello =
+    R"({"type":"hello","protocol":)" HOST_EXPECTED_PROTOCOL R"(,"version":")" HOST_EXPECTED_VERSION R"("})";
 const std::string kNoReader = R"({"type":"reader","state":"no-reader"})";
 const std::string kNotListening = R"({"type":"status","listening":false})";
 

@@ -31,7 +31,8 @@ using Frames = std::vector<std::string>;
 
 namespace {
 
-const std::string kHello = R"({"type":"hello","protocol":1,"version":")" HOST_EXPECTED_VERSION R"("})";
+const std::string kHello =
+    R"({"type":"hello","protocol":)" HOST_EXPECTED_PROTOCOL R"(,"version":")" HOST_EXPECTED_VERSION R"("})";
 const std::string kReaderListening = R"({"type":"reader","state":"listening"})";
 const std::string kNoReader = R"({"type":"reader","state":"no-reader"})";
 const std::string kCannotOpen = R"({"type":"reader","state":"cannot-open"})";
